@@ -1,0 +1,34 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+namespace morvand::detail {
+
+/// Titles of the tagged driver error report for the two driver calls of one port write,
+/// analog reading or analog output (nullptr: the plain report).
+struct DriverTags {
+  const char* first = nullptr;   ///< port mode or analog configuration
+  const char* second = nullptr;  ///< port write, analog read or analog write
+};
+
+/// What card selection derives for this controller.
+struct CardState {
+  int16_t DeviceCount = 0;
+  /// Lowest repetition rate of the card, Hz (16 on PCI-1710/1711, 1 on PCI-1712).
+  int32_t RepRateMin = 0;
+  /// Counter that counts the laser's trigger pulses (0 on PCI-1710/1711, 2 on PCI-1712).
+  int16_t ExtTrigCounter = 0;
+};
+
+/// Per-counter rate state, positions 0 to 2.
+struct CounterState {
+  std::array<bool, 3> CountActive{};
+  std::array<int32_t, 3> CountNow{};
+  std::array<double, 3> CountTime{};  ///< myTimer s of the last count increase
+  std::array<int32_t, 3> CountPrev{};
+  std::array<double, 3> CountPrevTime{};  ///< myTimer s of the last rate computation
+  std::array<double, 3> CountFreq{};      ///< events per second
+  int32_t Counter1Count = 0;
+};
+
+}  // namespace morvand::detail

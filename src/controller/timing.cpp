@@ -1,0 +1,28 @@
+// The one time base and the one wait. Every time reading and every pause of the controller
+// goes through here and through the controller's Clock.
+
+#include <chrono>
+
+#include "morvand/morvand.hpp"
+
+namespace morvand {
+
+double Morvand::myTimer() {
+  // Seconds of a monotonic clock in double precision: sub-millisecond resolution at any
+  // uptime, no wrap-around.
+  return std::chrono::duration<double>(clock_->now()).count();
+}
+
+void Morvand::yieldToHost() { host_.yield(); }
+
+void Morvand::Waiting(double WaitTime) {
+  const double end = myTimer() + WaitTime;
+  while (myTimer() < end) {
+    yieldToHost();
+    if (LowCPU) clock_->sleepFor(std::chrono::milliseconds(1));
+  }
+}
+
+void Morvand::Delay(double delaytime) { Waiting(delaytime); }
+
+}  // namespace morvand
