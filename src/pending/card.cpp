@@ -5,7 +5,6 @@
 
 namespace morvand {
 
-void Morvand::CloseAllValves() { throw Error("CloseAllValves is not built yet"); }
 void Morvand::AllClose() { throw Error("AllClose is not built yet"); }
 void Morvand::AllOff() { throw Error("AllOff is not built yet"); }
 void Morvand::Counter0Read() { throw Error("Counter0Read is not built yet"); }
@@ -21,21 +20,7 @@ void Morvand::CounterStop(int16_t) { throw Error("CounterStop is not built yet")
 void Morvand::Enable(bool) { throw Error("Enable is not built yet"); }
 float Morvand::EnergyMes() { throw Error("EnergyMes is not built yet"); }
 bool Morvand::Fan(bool) { throw Error("Fan is not built yet"); }
-bool Morvand::OpenValves(int16_t) { throw Error("OpenValves is not built yet"); }
-void Morvand::OpenAll() { throw Error("OpenAll is not built yet"); }
-void Morvand::OpenFill() { throw Error("OpenFill is not built yet"); }
-void Morvand::OpenHelium() { throw Error("OpenHelium is not built yet"); }
-void Morvand::OpenMain() { throw Error("OpenMain is not built yet"); }
-void Morvand::OpenPremix() { throw Error("OpenPremix is not built yet"); }
-void Morvand::OpenPump() { throw Error("OpenPump is not built yet"); }
-void Morvand::OpenVacPump() { throw Error("OpenVacPump is not built yet"); }
-void Morvand::HeliumFill() { throw Error("HeliumFill is not built yet"); }
-void Morvand::HeliumLineFill() { throw Error("HeliumLineFill is not built yet"); }
 bool Morvand::PowerOn() { throw Error("PowerOn is not built yet"); }
-void Morvand::PremixFill() { throw Error("PremixFill is not built yet"); }
-void Morvand::PremixLinePump() { throw Error("PremixLinePump is not built yet"); }
-float Morvand::PressMes() { throw Error("PressMes is not built yet"); }
-void Morvand::Pumpout() { throw Error("Pumpout is not built yet"); }
 void Morvand::Reset() { throw Error("Reset is not built yet"); }
 bool Morvand::SetPCIcard(int16_t) { throw Error("SetPCIcard is not built yet"); }
 bool Morvand::StandardCard() { throw Error("StandardCard is not built yet"); }

@@ -1,0 +1,41 @@
+// Gas pressure: the gauge on analog input 0, smoothed over the last four readings.
+
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+#include "util/smoothing.hpp"
+
+namespace morvand {
+
+namespace {
+constexpr int16_t kGaugeChannel = 0;
+constexpr double kGaugeOffsetVolts = 0.1;  ///< the gauge reads 0 Torr at 0.1 V
+/// Torr per unit: 760 Torr is exactly 1000 mbar and 100 kPa.
+constexpr double kTorrPerMbar = 0.76;
+constexpr double kTorrPerKPa = 7.6;
+}  // namespace
+
+float Morvand::PressMes() {
+  // The pressure is read whether or not a card is selected: the driver's answer decides.
+  float volts = 0.0f;
+  if (!readAnalog(kGaugeChannel, volts, {}, false)) return -1.0f;
+  const float torr = util::toSingle((volts - kGaugeOffsetVolts) * model_.PressScale);
+  util::pushReading(gas_.PressHistory, gas_.readings, torr);
+  // The history stays in Torr; only the average is converted, so a change of unit never
+  // disturbs the smoothing.
+  const double average = util::meanOfTaken(gas_.PressHistory, gas_.readings);
+  gas_.PressTorr = util::toSingle(average);
+  switch (Punits) {
+    case 1:
+      Pressure = util::toSingle(average / kTorrPerMbar);
+      break;
+    case 2:
+      Pressure = util::toSingle(average / kTorrPerKPa);
+      break;
+    default:
+      Pressure = gas_.PressTorr;
+      break;
+  }
+  return Pressure;
+}
+
+}  // namespace morvand

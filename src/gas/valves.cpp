@@ -1,0 +1,70 @@
+// The gas valves: five lines on digital output port 1, always written as a whole pattern so
+// that opening one combination closes every valve that is not part of it.
+
+#include <array>
+#include <string>
+
+#include "morvand/morvand.hpp"
+
+namespace morvand {
+
+namespace {
+
+/// The valve port and its lines, bit n = 2^n; bits 5 to 7 carry no valve.
+constexpr int16_t kValvePort = 1;
+constexpr int16_t kAllLines = 0xFF;
+
+struct ValveLine {
+  int16_t bit;
+  const char* text;  ///< with its trailing blank, as it appears in ValveString
+};
+constexpr std::array<ValveLine, 5> kValveLines{{
+    {0x01, "Pump "},
+    {0x02, "Premix "},
+    {0x04, "Helium "},
+    {0x08, "Main "},
+    {0x10, "Vaccume "},
+}};
+
+/// Fixed patterns of the one-line valve operations.
+constexpr int16_t kClosed = 0;
+constexpr int16_t kPump = 0x01;
+constexpr int16_t kPremix = 0x02;
+constexpr int16_t kHelium = 0x04;
+constexpr int16_t kMain = 0x08;
+constexpr int16_t kVacuum = 0x10;
+
+std::string describeValves(int16_t pattern) {
+  if (pattern == 0) return "All Valves Closed";
+  std::string text;
+  for (const auto& line : kValveLines) {
+    if ((pattern & line.bit) != 0) text += line.text;
+  }
+  return text + "Opened";
+}
+
+}  // namespace
+
+bool Morvand::OpenValves(int16_t mValveState) {
+  if (!writePort(kValvePort, kAllLines, mValveState)) return false;
+  ValveState = mValveState;
+  ValveString = describeValves(mValveState);
+  events().ValveStatus(ValveState, ValveString);
+  return true;
+}
+
+void Morvand::CloseAllValves() { OpenValves(kClosed); }
+void Morvand::OpenPump() { OpenValves(kPump); }
+void Morvand::OpenPremix() { OpenValves(kPremix); }
+void Morvand::OpenHelium() { OpenValves(kHelium); }
+void Morvand::OpenMain() { OpenValves(kMain); }
+void Morvand::OpenVacPump() { OpenValves(kVacuum); }
+void Morvand::OpenFill() { OpenValves(kPremix | kMain); }
+void Morvand::PremixFill() { OpenValves(kPremix | kMain); }
+void Morvand::HeliumFill() { OpenValves(kHelium | kMain); }
+void Morvand::HeliumLineFill() { OpenValves(kPremix | kHelium); }
+void Morvand::PremixLinePump() { OpenValves(kPump | kPremix | kVacuum); }
+void Morvand::Pumpout() { OpenValves(kPump | kMain | kVacuum); }
+void Morvand::OpenAll() { OpenValves(kPump | kPremix | kHelium | kMain | kVacuum); }
+
+}  // namespace morvand
