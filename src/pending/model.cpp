@@ -6,13 +6,9 @@
 namespace morvand {
 
 float Morvand::EV_to_Slider() { throw Error("EV_to_Slider is not built yet"); }
-void Morvand::HighRepSetup() { throw Error("HighRepSetup is not built yet"); }
-void Morvand::HiVoltSet() { throw Error("HiVoltSet is not built yet"); }
-void Morvand::LaserData() { throw Error("LaserData is not built yet"); }
 void Morvand::GetLaserList(ListControl&) { throw Error("GetLaserList is not built yet"); }
 void Morvand::GetGasList(ListControl&) { throw Error("GetGasList is not built yet"); }
 void Morvand::SetChargeMode(int16_t) { throw Error("SetChargeMode is not built yet"); }
-void Morvand::SetFillPress() { throw Error("SetFillPress is not built yet"); }
 void Morvand::SetLaserAndGasType(ListControl&, ListControl&) { throw Error("SetLaserAndGasType is not built yet"); }
 void Morvand::SetLaserStandby(int16_t) { throw Error("SetLaserStandby is not built yet"); }
 void Morvand::SetTriggerMode(int16_t) { throw Error("SetTriggerMode is not built yet"); }
