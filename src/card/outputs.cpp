@@ -1,0 +1,26 @@
+// The safe-state operations of the digital outputs. Port 0 carries the control lines
+// (line 7 is the high-voltage enable), port 1 the valves.
+
+#include "morvand/morvand.hpp"
+
+namespace morvand {
+
+namespace {
+constexpr int16_t kControlPort = 0;
+constexpr int16_t kValvePort = 1;
+constexpr int16_t kLine7 = 0x80;
+constexpr int16_t kAllLines = 0xFF;
+}  // namespace
+
+void Morvand::Enable(bool EnableOn) { writePort(kControlPort, kLine7, EnableOn ? kLine7 : 0); }
+
+void Morvand::Reset() {
+  // The valve port is left alone when the enable line could not be switched off.
+  if (writePort(kControlPort, kLine7, 0)) writePort(kValvePort, kLine7, 0);
+}
+
+void Morvand::AllClose() { writePort(kValvePort, kAllLines, 0); }
+
+void Morvand::AllOff() { writePort(kControlPort, kAllLines, 0); }
+
+}  // namespace morvand

@@ -1,0 +1,96 @@
+// The charging voltage: the set-point on analog output 0, the read-back on analog input 2,
+// the 12 V supply and programming-voltage test inputs, and the DC enable of the HV test.
+
+#include <algorithm>
+#include <array>
+
+#include "morvand/card_context.hpp"
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+
+namespace morvand {
+
+namespace {
+
+constexpr int16_t kSetPointChannel = 0;  ///< AO 0, 0 to 5 V
+constexpr int16_t kReadBackChannel = 2;
+constexpr int16_t kProgrammingTestChannel = 7;
+constexpr int16_t kSupplyTestChannel = 8;
+constexpr float kMaxCardVolts = 5.0f;
+constexpr double kReadBackKvPerVolt = 20.0;
+constexpr double kSupplyDivider = 3.0;  ///< supply volts per card volt
+
+/// kV per card volt of the charging supply's programming input, by model code.
+struct Divisor {
+  int16_t kvPerVolt;
+  std::array<int16_t, 6> models;  ///< 0 marks an unused place
+};
+constexpr std::array<Divisor, 2> kDivisors{{
+    {3, {31, 32, 33, 42, 50, 58}},
+    {6, {44, 45, 55, 0, 0, 0}},
+}};
+constexpr int16_t kDefaultDivisor = 4;
+
+int16_t divisorOf(int16_t model) {
+  for (const auto& d : kDivisors) {
+    if (std::find(d.models.begin(), d.models.end(), model) != d.models.end()) return d.kvPerVolt;
+  }
+  return kDefaultDivisor;
+}
+
+constexpr int16_t kControlPort = 0;
+constexpr int16_t kChargeModeAndEnable = 0x82;  ///< lines 1 and 7
+
+}  // namespace
+
+void Morvand::VoltageSet(float mVoltSet) {
+  float volts = util::toSingle(static_cast<double>(mVoltSet) / divisorOf(LaserTypeFlag));
+  if (volts >= kMaxCardVolts) volts = kMaxCardVolts;
+  // A failing range configuration is always shown as a box, whatever PopupMessage says.
+  writeAnalog(kSetPointChannel, volts, Tags{"1-7578 Error!!", nullptr});
+}
+
+void Morvand::VoltageOff() {
+  if (!cardSelected()) return;
+  CardContext& card = CardContext::current();
+  // The output keeps its configured range: only the value is written.
+  card.aoConfig = {kSetPointChannel, kMaxCardVolts, 0.0f};
+  driverOk(
+      card.driver().AOVoltageOut(card.DeviceHandle, AOVoltageOutRequest{kSetPointChannel, 0.0f}));
+}
+
+float Morvand::VoltageMes() {
+  if (!cardSelected()) return 0.0f;
+  float volts = 0.0f;
+  if (!readAnalog(kReadBackChannel, volts)) return -1.0f;
+  hv_.HVoltRawOld = hv_.HVoltRaw;
+  hv_.HVoltRaw = util::toSingle(volts * kReadBackKvPerVolt);
+  // Average of the last two read-backs; the first one stands alone.
+  if (hv_.readings < 2) ++hv_.readings;
+  HVoltage = hv_.readings < 2
+                 ? hv_.HVoltRaw
+                 : util::toSingle((static_cast<double>(hv_.HVoltRaw) + hv_.HVoltRawOld) / 2.0);
+  return HVoltage;
+}
+
+float Morvand::VoltTest12() {
+  if (!cardSelected()) return 0.0f;
+  float volts = 0.0f;
+  if (!readAnalog(kSupplyTestChannel, volts)) return -1.0f;
+  hv_.VoltTest = util::toSingle(volts * kSupplyDivider);
+  return hv_.VoltTest;
+}
+
+float Morvand::VprogTest() {
+  if (!cardSelected()) return 0.0f;
+  float volts = 0.0f;
+  if (!readAnalog(kProgrammingTestChannel, volts)) return -1.0f;
+  return volts;
+}
+
+void Morvand::EnableDC() {
+  // Charge mode and enable go high in the same write.
+  writePort(kControlPort, kChargeModeAndEnable, kChargeModeAndEnable);
+}
+
+}  // namespace morvand

@@ -1,0 +1,42 @@
+// Gas temperature on analog input 4 and the heat-exchanger fan on port 0 line 4.
+
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+#include "util/smoothing.hpp"
+
+namespace morvand {
+
+namespace {
+constexpr int16_t kSensorChannel = 4;
+constexpr double kDegreesPerVolt = 10.0;
+constexpr int16_t kControlPort = 0;
+/// The fan line is active low: 0 runs the fan, 1 stops it.
+constexpr int16_t kFanLine = 0x10;
+}  // namespace
+
+float Morvand::TempMes() {
+  if (!cardSelected()) return 0.0f;
+  float volts = 0.0f;
+  if (!readAnalog(kSensorChannel, volts)) return -1.0f;
+  util::pushReading(thermal_.TempHistory, thermal_.readings,
+                    util::toSingle(volts * kDegreesPerVolt));
+  temp = util::toSingle(util::meanOfTaken(thermal_.TempHistory, thermal_.readings));
+  return temp;
+}
+
+bool Morvand::TempControl(float dT) {
+  const float measured = TempMes();
+  // Dead band TempSet - dT .. TempSet + dT, both ends included: the fan stays as it is.
+  // The upper test uses this reading (never true after a failed or no-card reading), the
+  // lower one the last good temperature.
+  if (util::toSingle(static_cast<double>(TempSet) + dT) < measured) {
+    Fan(true);
+  } else if (util::toSingle(static_cast<double>(TempSet) - dT) > temp) {
+    Fan(false);
+  }
+  return temp <= model_.TempMax;
+}
+
+bool Morvand::Fan(bool FanOn) { return writePort(kControlPort, kFanLine, FanOn ? 0 : kFanLine); }
+
+}  // namespace morvand
