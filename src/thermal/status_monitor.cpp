@@ -1,0 +1,72 @@
+// The host's status poll: measurements, head connection and 12 V supply, gas-pressure
+// problems, optional thermal and thyratron checks, the warm-up when due, the external rate.
+
+#include "morvand/morvand.hpp"
+
+namespace morvand {
+
+namespace {
+
+/// A gauge below this and a sensor below kUnpluggedTemp mean the head cable is off.
+constexpr float kUnpluggedPressure = -20.0f;  // Torr
+constexpr float kUnpluggedTemp = -5.0f;       // degC
+constexpr float kSupplyMinimum = 10.0f;       // V
+
+/// The signal to the host that the head is unplugged or unpowered.
+constexpr float kNoReading = -1.0f;
+
+}  // namespace
+
+void Morvand::MorvandStatus(bool CheckState) {
+  if (!cardSelected()) return;
+
+  PressMes();
+  TempMes();
+  VoltageMes();
+  if (HVoltage < 0.0f) HVoltage = 0.0f;
+
+  if (Pressure < kUnpluggedPressure && temp < kUnpluggedTemp) {
+    operatorMessage("CONNECT THE 25 PIN CONNECTOR TO THE LASER", 0, "LASER NOT CONNECTED");
+    events().Measurements(kNoReading, kNoReading, kNoReading, kNoReading, kNoReading);
+    Waiting(2.0);
+    return;
+  }
+
+  if (VoltTest12() < kSupplyMinimum) {
+    // A supply lost after a warm-up calls for a new warm-up once it is back.
+    if (thyratron_.WarmupDone > 0) thyratron_.WarmupDone = -1;
+    events().Measurements(kNoReading, kNoReading, kNoReading, kNoReading, kNoReading);
+    return;
+  }
+
+  // Pressure problems always go out as events. A negative reading is a gauge fault in any
+  // unit; the upper limits are per unit (Torr uses the model's maximum).
+  if (Pressure < 0.0f) {
+    events().LaserMessenger("GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
+  }
+  if (Punits == 3 && Pressure > model_.PressMax) {
+    events().LaserMessenger("TORR GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
+  } else if (Punits == 2 && Pressure > 500.0f) {
+    events().LaserMessenger("kPASCAL GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
+  } else if (Punits == 1 && Pressure > 5000.0f) {
+    events().LaserMessenger("mBAR GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
+  }
+
+  float filament = kNoReading;
+  if (CheckState) {
+    // The enable line is on only while the inputs are read.
+    Enable(true);
+    TempControl(0.1f);
+    filament = ThyratronMes();
+    status();
+    StateTest1711();
+    Enable(false);
+  }
+  events().Measurements(temp, Pressure, HVoltage, filament, hv_.VoltTest);
+
+  if (thyratron_.WarmupDone < 1) ThyWarmup(ThyTime);
+
+  ExtRepRateMes();
+}
+
+}  // namespace morvand
