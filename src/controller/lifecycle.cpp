@@ -19,33 +19,35 @@ Morvand::Morvand(HostServices& host, Events* events, Clock* clock)
 }
 
 Morvand::~Morvand() {
-  // Nothing may escape a destructor; whatever fails is reported by the operation itself.
-  try {
-    flag2 = 1;
-    if (PCIcard != 0) {
-      CardContext& card = CardContext::current();
-      // A failing counter reset is reported, and the shutdown goes on: skipping it would
-      // leave the fan, the generator and the card as they are and lose the session's counts.
-      driverOk(card.driver().CounterReset(card.DeviceHandle, 0));
-      Waiting(0.1);
-      Fan(true);
-      Halt();
-      driverOk(card.driver().DeviceClose(&card.DeviceHandle));
+  // Nothing may escape a destructor. Each step is guarded on its own, so that an error
+  // thrown by one step does not skip the steps after it.
+  const auto step = [](auto&& action) {
+    try {
+      action();
+    } catch (...) {
     }
-  } catch (...) {
+  };
+  flag2 = 1;  // a run loop that is still active leaves at its next check
+  if (PCIcard != 0) {
+    CardContext& card = CardContext::current();
+    // A failing reset of the generator counter is reported, and the shutdown goes on:
+    // skipping the rest would leave the fan, the generator and the card as they are and
+    // lose the session's counts and selection.
+    step([&] { driverOk(card.driver().CounterReset(card.DeviceHandle, 0)); });
+    step([&] { Waiting(0.1); });
+    step([&] { Fan(true); });
+    step([&] { Halt(); });
+    step([&] { driverOk(card.driver().DeviceClose(&card.DeviceHandle)); });
   }
-  try {
-    storeSettings();
-  } catch (...) {
-  }
+  step([&] { storeSettings(); });
 }
 
 Limits Morvand::limits() const {
-  return Limits{model_.RepRateMax,       model_.RepRateMedium,   model_.RepRateSlow,
-                card_.RepRateMin,        model_.TempMax,         model_.EnergyScale,
-                model_.ThyWarmTime,      model_.PressScale,      model_.PressMax,
-                fill_.FillPressLow,      fill_.FillPressHigh,    fill_.PumpoutTime,
-                fill_.PartialPumpoutTime, card_.ExtTrigCounter,  fill_.HighRepFill};
+  return Limits{model_.RepRateMax,        model_.RepRateMedium, model_.RepRateSlow,
+                card_.RepRateMin,         model_.TempMax,       model_.EnergyScale,
+                model_.ThyWarmTime,       model_.PressScale,    model_.PressMax,
+                fill_.FillPressLow,       fill_.FillPressHigh,  fill_.PumpoutTime,
+                fill_.PartialPumpoutTime, card_.ExtTrigCounter, fill_.HighRepFill};
 }
 
 }  // namespace morvand

@@ -1,0 +1,118 @@
+// The internal pulse generator (counter 0), the repetition-rate prompt, the charge-mode line
+// and the emergency halt.
+
+#include <string>
+
+#include "morvand/card_context.hpp"
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+
+namespace morvand {
+
+namespace {
+/// Counter 0 fires the laser in internal-trigger operation.
+constexpr int16_t kGeneratorCounter = 0;
+
+/// On these cards the generator occupies the counter that otherwise counts the pulses.
+bool generatorBlocksCounting(int16_t card) { return card == 1710 || card == 1711; }
+}  // namespace
+
+void Morvand::Pulse(int32_t RepeatRate) {
+  // The guard looks at the requested rate; the generator is programmed from the argument.
+  if (RepRate == 0 || RepRate > model_.RepRateMax) {
+    PulseReset();
+    return;
+  }
+  if (RepeatRate == 0) throw FloatError("division by zero: a rate of 0 Hz has no period");
+  const float period = 1.0f / static_cast<float>(RepeatRate);  // s, single precision
+  CardContext& card = CardContext::current();
+  // No card test: without a card the driver gets the null handle and answers for itself.
+  const CounterPulseStartRequest request{kGeneratorCounter, period, 0.0f, 0};
+  if (!driverOk(card.driver().CounterPulseStart(card.DeviceHandle, request))) return;
+  RepRateOld = RepeatRate;
+  if (generatorBlocksCounting(PCIcard)) CountDisabled = true;
+}
+
+void Morvand::PulseOFF() {
+  if (PCIcard != 1712) {
+    // Frequency-measurement mode takes counter 0 off the trigger output.
+    CardContext& card = CardContext::current();
+    const CounterFreqStartRequest request{kGeneratorCounter, 1, 0};
+    if (!driverOk(card.driver().CounterFreqStart(card.DeviceHandle, request))) return;
+  }
+  PulseReset();
+}
+
+void Morvand::PulseReset() {
+  if (!cardSelected()) return;
+  CardContext& card = CardContext::current();
+  if (!driverOk(card.driver().CounterReset(card.DeviceHandle, kGeneratorCounter))) return;
+  RepRateOld = 0;
+  if (generatorBlocksCounting(PCIcard)) CountDisabled = false;
+}
+
+void Morvand::Immediate(int16_t mChMode) {
+  // Charge-mode line: bit 1 of port 0. Written even without a card.
+  const int16_t value = util::checkedInt16(static_cast<int64_t>(mChMode) * 2);
+  if (writePort(0, 0x02, value, {}, false)) ChModeOld = ChMode;
+}
+
+void Morvand::Halt() {
+  if (!cardSelected()) return;
+  MotorVStart(0);
+  if (PCIcard != 1712) {
+    // The counter chosen on the card form is switched to frequency measurement, which takes
+    // it off the trigger output.
+    CardContext& card = CardContext::current();
+    const auto counter = static_cast<int16_t>(card.form().lstChannelCount.ListIndex());
+    const CounterFreqStartRequest request{counter, 1, 0};
+    if (!driverOk(card.driver().CounterFreqStart(card.DeviceHandle, request))) return;
+  }
+  PulseReset();
+  flag2 = 1;  // a running run loop leaves at its next check
+  VoltageOff();
+  Reset();
+}
+
+bool Morvand::ReprateSet() {
+  if (RepRate == 0) RepRate = 20;
+  // A cancelled prompt leaves the rate as it was when the prompt first opened, even after
+  // rejected entries in between.
+  const int32_t rateBefore = RepRate;
+  for (;;) {
+    const std::string prompt = "ENTER REPETITION RATE: CHOOSE A VALUE BETWEEN " +
+                               std::to_string(card_.RepRateMin) + " and " +
+                               std::to_string(model_.RepRateMax);
+    const std::string answer = host_.inputBox(prompt, "SET REP RATE", std::to_string(RepRate));
+    if (answer.empty()) {
+      RepRate = rateBefore;
+      return false;
+    }
+    double value = 0.0;
+    if (!util::parseNumber(answer, value)) {
+      operatorMessage("YOU MUST ENTER A REP RATE VALUE", 64, "ERROR");
+      host_.beep();
+      continue;
+    }
+    RepRate = util::toInt16(value);
+    // Each entry is judged on its own: an earlier pull-back for the high-rate fill must not
+    // make this entry fail.
+    fill_.HighRepFill = 0;
+    HighRepSetup();
+    if (fill_.HighRepFill != 0) return false;
+    if (RepRate > model_.RepRateMax) {
+      operatorMessage("REPETITION RATE IS OVERRANGE PLEASE RESET", 48, "OVERRANGE ERROR");
+    } else if (card_.RepRateMin == 16 && RepRate < 16) {
+      operatorMessage("REPETITION RATE IS UNDERRANGE FOR PCI-1711 CARD PLEASE RESET", 48,
+                      "UNDERRANGE ERROR");
+    } else if (card_.RepRateMin < 16 && RepRate < card_.RepRateMin) {
+      operatorMessage("REPETITION RATE IS UNDERRANGE FOR CONTROL CARD PLEASE RESET", 48,
+                      "UNDERRANGE ERROR");
+    } else {
+      return true;
+    }
+    host_.beep();
+  }
+}
+
+}  // namespace morvand

@@ -1,0 +1,53 @@
+// The high-voltage test: a chosen DC charging voltage on the laser head, without any
+// trigger. It always talks to the operator through modal boxes.
+
+#include <string>
+
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+
+namespace morvand {
+
+namespace {
+constexpr float kTestVoltMax = 8.0f;  // kV
+}  // namespace
+
+float Morvand::HVTest() {
+  if (!cardSelected()) return 0.0f;
+  msg_.MsgText =
+      "THIS TEST IS HARZARDOUS, A DC HV IS APPLIED TO THE LASER HEAD, DO YOU WISH TO PROCEED?";
+  msg_.MsgStyle = 3;
+  msg_.MsgTitle = "HAZARD:HIGH VOLTAGE WARNING";
+  const int16_t answer = askComposed();
+  if (answer == kAnswerNo || answer == kAnswerCancel) return 0.0f;
+
+  float volts = 0.0f;  // kV
+  for (;;) {
+    const std::string entry =
+        host_.inputBox("ENTER HIGH VOLTAGE VALUE BETWEEN 0 AND 8kV", "INPUT HIGH VOLTAGE", "5");
+    if (entry.empty()) return 0.0f;  // nothing has been switched yet
+    double value = 0.0;
+    if (!util::parseNumber(entry, value)) {
+      host_.messageBox("YOU MUST ENTER A VOLTAGE VALUE", 64, "ERROR");
+      continue;
+    }
+    volts = util::toSingle(value);
+    if (volts > kTestVoltMax) {
+      host_.messageBox("VOLTAGE IS OUT OVERRANGE PLEASE RESET", 48, "OVERRANGE ERROR");
+    } else if (volts < 0.0f) {
+      host_.messageBox("VOLTAGE IS UNDERRANGE PLEASE RESET", 48, "UNDERRANGE ERROR");
+    } else {
+      break;
+    }
+  }
+  EnableDC();  // charge-mode and enable lines in one write
+  VoltageSet(volts);
+  VoltageMes();
+  Waiting(1.0);
+  // Two readings after the wait: the two-sample average then holds only settled values.
+  VoltageMes();
+  VoltageMes();
+  return HVoltage;
+}
+
+}  // namespace morvand

@@ -1,0 +1,130 @@
+// The motor drive: rate-to-voltage law, the motor-on line, the drive voltage on analog
+// output 1 (0 to 5 V) with its monitor on analog input 6, and the voltage ramps.
+
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+
+namespace morvand {
+
+namespace {
+constexpr int16_t kDriveOutput = 1;   // analog output, V
+constexpr int16_t kDriveMonitor = 6;  // analog input, V
+/// Monitor volts to the drive-supply scale reported with the speed.
+constexpr double kMonitorFactor = 5.25;
+
+constexpr int16_t kModelLM13 = 1;
+constexpr int16_t kModelLM08 = 3;
+}  // namespace
+
+float Morvand::MotorR2V(int32_t ReprateSet) {
+  if (EH_sys) {
+    // Without a model there is no top rate to scale by: the motor stays off.
+    if (ReprateSet == 0 || model_.RepRateMax == 0) return 0.0f;
+    const long double volts = static_cast<long double>(Vfactor) * ReprateSet /
+                                  static_cast<long double>(model_.RepRateMax) +
+                              static_cast<long double>(Voffset);
+    const float v = util::toSingle(static_cast<double>(volts));
+    return v < VminMotor ? VminMotor : v;
+  }
+  // Standard scheme: a speed level.
+  if (ReprateSet > model_.RepRateMedium || LaserTypeFlag == kModelLM13) return 3.0f;
+  if (ReprateSet > model_.RepRateSlow && LaserTypeFlag != kModelLM08) return 2.0f;
+  if (ReprateSet < 1) return 0.0f;
+  return 1.0f;
+}
+
+void Morvand::MotorVOn(int16_t MotorOnState) {
+  if (!cardSelected()) return;
+  // Motor-on line: bit 2 of port 0, so odd states (1 and -1) switch it on.
+  const int16_t value = util::checkedInt16(static_cast<int64_t>(MotorOnState) * 4);
+  if (writePort(0, 0x04, value, Tags{"1-5975 Error!!", "1-5985 Error!!"})) {
+    MotorEnabled = MotorOnState != 0;
+  }
+}
+
+bool Morvand::MotorVSet(float& mVolt) {
+  if (!cardSelected()) return false;
+  mVolt = mVolt > 0.0f ? mVolt : 0.0f;
+  if (!writeAnalog(kDriveOutput, mVolt, Tags{"1-6246 Error!!", "1-6228 Error!!"})) return false;
+  VoltMotorOld = mVolt;
+  return true;
+}
+
+float Morvand::MotorVMes() {
+  if (!cardSelected()) return 0.0f;
+  float volts = 0.0f;
+  if (!readAnalog(kDriveMonitor, volts, Tags{"1-7473 Error!!", "1-7484 Error!!"})) return 0.0f;
+  VmesMotor = volts;
+  return util::toSingle(static_cast<double>(volts) * kMonitorFactor);
+}
+
+void Morvand::MotorVStart(int32_t mReprate) {
+  float target = MotorR2V(mReprate);
+  if (!EH_sys) {
+    // Standard scheme: target is a speed level.
+    if (target > 0.0f && mmode != 0) {
+      if (target != static_cast<float>(mmode)) DCmotorOn(util::toInt16(target));
+    } else if (target > 0.0f) {
+      // From standstill the motor passes through each lower level.
+      DCmotorOn(1);
+      Waiting(3.0);
+      if (target == 3.0f) {
+        DCmotorOn(2);
+        Waiting(1.0);
+        DCmotorOn(3);
+      } else if (target == 2.0f) {
+        DCmotorOn(2);
+      }
+      Waiting(3.0);
+    } else {
+      DCmotorOn(0);
+    }
+    RepRateMV = mReprate;
+    return;
+  }
+  // Enhanced scheme: target is a drive voltage. The step voltage x is a single; each step
+  // is added in double precision and stored back as a single, so the steps land on the same
+  // values every time. A failed write does not stop the ramp.
+  const auto step = [](float x, double delta) { return util::toSingle(x + delta); };
+  if (target != 0.0f && VoltMotorOld != 0.0f) {
+    if (target < VoltMotorOld) {
+      // Down: 0.1 V per 0.15 s.
+      for (float x = step(VoltMotorOld, -0.1); x > target; x = step(x, -0.1)) {
+        MotorVSet(x);
+        Waiting(0.15);
+        MotorVMes();
+      }
+    } else if (target > VoltMotorOld) {
+      // Up: 0.05 V per 0.15 s.
+      for (float x = step(VoltMotorOld, 0.05); x < target; x = step(x, 0.05)) {
+        MotorVSet(x);
+        Waiting(0.15);
+        MotorVMes();
+      }
+    }
+    MotorVSet(target);
+  } else if (target != 0.0f) {
+    // From standstill: motor line on, then 0.05 V per 0.3 s.
+    MotorVOn(1);
+    for (float x = 0.05f; x < target; x = step(x, 0.05)) {
+      MotorVSet(x);
+      Waiting(0.2);
+      MotorVMes();
+      Waiting(0.1);
+    }
+    MotorVSet(target);
+  } else {
+    // Stop: 0.1 V per 0.1 s down to zero, then the motor line off.
+    for (float x = step(VoltMotorOld, -0.1); x > 0.0f; x = step(x, -0.1)) {
+      MotorVSet(x);
+      Waiting(0.1);
+      MotorVMes();
+    }
+    float zero = 0.0f;
+    MotorVSet(zero);
+    MotorVOn(0);
+  }
+  RepRateMV = mReprate;
+}
+
+}  // namespace morvand

@@ -1,0 +1,173 @@
+// Digital motor speed levels and the rate-driven motor sequences.
+//
+// Port 0: bit 1 is the charge-mode line, bits 2 and 3 select the speed (level 1 bit 2,
+// level 2 bit 3, level 3 both); level 0 stops the motor.
+
+#include "morvand/card_context.hpp"
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+
+namespace morvand {
+
+namespace {
+// Who raised MotorSelect.
+constexpr int16_t kSelectFailed = 0;
+constexpr int16_t kSelectMotor = 1;
+constexpr int16_t kSelectDCmotor = 2;
+constexpr int16_t kSelectStart = 3;
+constexpr int16_t kSelectSet = 4;
+
+// Model codes with their own motor sequences.
+constexpr int16_t kModelLM13 = 1;
+constexpr int16_t kModelLM08 = 3;
+}  // namespace
+
+bool Morvand::Motor(int16_t MotorMode) {
+  if (!cardSelected()) return false;
+  const int16_t value = util::checkedInt16(static_cast<int64_t>(MotorMode) * 4);
+  // Stopping also clears the charge-mode line; a speed level leaves it alone.
+  const int16_t mask = MotorMode != 0 ? 0x0C : 0x0E;
+  if (!writePort(0, mask, value)) {
+    events().MotorSelect(mmode, kSelectFailed);
+    return false;
+  }
+  mmode = MotorMode;
+  events().MotorSelect(MotorMode, kSelectMotor);
+  return true;
+}
+
+bool Morvand::DCmotorOn(int16_t MotorMode) {
+  if (!cardSelected()) return false;
+  int16_t value = 0;
+  switch (MotorMode) {
+    case 0:
+      value = 0;
+      break;
+    case 1:
+    case 2:
+    case 3:
+      // 0x80 lies outside the mask; the charge-mode line follows ChMode.
+      value = static_cast<int16_t>(0x80 + MotorMode * 4 + (ChMode == 1 ? 2 : 0));
+      break;
+    default:
+      // Any other level sends again whatever the previous port-write request held.
+      value = CardContext::current().portWrite.value;
+      break;
+  }
+  if (!writePort(0, 0x0E, value)) {
+    events().MotorSelect(mmode, kSelectFailed);
+    return false;
+  }
+  mmode = MotorMode;
+  events().MotorSelect(MotorMode, kSelectDCmotor);
+  return true;
+}
+
+bool Morvand::MotorOn() { return Motor(3); }
+
+void Morvand::MotorOff() { Motor(0); }
+
+void Morvand::MotorSlow() {
+  if (EH_sys) {
+    MotorVStart(model_.RepRateSlow);
+  } else {
+    Motor(1);
+  }
+}
+
+void Morvand::MotorMedium() {
+  if (EH_sys) {
+    MotorVStart(model_.RepRateMedium);
+  } else {
+    Motor(2);
+  }
+}
+
+void Morvand::MotorFast() {
+  if (EH_sys) {
+    MotorVStart(model_.RepRateMax);
+  } else {
+    Motor(3);
+  }
+}
+
+bool Morvand::MotorStart() {
+  bool result = false;
+  if (LaserTypeFlag == kModelLM13) {
+    result = MotorOn();
+  } else {
+    if (!DCmotorOn(1)) return false;
+    Waiting(2.0);  // the motor reaches level 1 before the rate decides
+    const int16_t rate =
+        (ExtRepRate != 0.0f && TrigMode != 0) ? util::toInt16(ExtRepRate) : util::toInt16(RepRate);
+    if (static_cast<double>(model_.RepRateMax) / 8.0 > rate) {
+      mmode = 1;
+      result = true;
+    } else if (rate <= model_.RepRateMedium) {
+      result = DCmotorOn(2);
+    } else if (rate > model_.RepRateMax) {
+      return false;
+    } else {
+      if (!DCmotorOn(2)) return false;
+      Waiting(2.0);
+      result = DCmotorOn(3);
+    }
+  }
+  if (result) {
+    events().MotorSelect(mmode, kSelectStart);
+    Waiting(4.0);
+  }
+  return result;
+}
+
+void Morvand::MotorSet(int32_t ReprateSet) {
+  // The speed never jumps from stop to a higher level: it passes through each level below
+  // with a wait. The level at the start of the call decides the steps.
+  const int16_t level = mmode;
+  if (LaserTypeFlag == kModelLM13) {
+    if (level == 0) {
+      DCmotorOn(1);
+      Waiting(2.0);
+      DCmotorOn(2);
+      Waiting(1.0);
+      DCmotorOn(3);
+    }
+  } else if (LaserTypeFlag == kModelLM08) {
+    if (level == 0) {
+      DCmotorOn(1);
+      Waiting(3.0);
+    }
+  } else if (static_cast<double>(model_.RepRateMax) / 6.0 > ReprateSet) {
+    if (level == 0) {
+      DCmotorOn(1);
+      Waiting(2.0);
+    } else if (level > 1) {
+      DCmotorOn(1);
+    }
+  } else if (ReprateSet > model_.RepRateMedium) {
+    if (level == 0) {
+      DCmotorOn(1);
+      Waiting(2.0);
+      DCmotorOn(2);
+      Waiting(1.0);
+      DCmotorOn(3);
+    } else if (level == 1) {
+      DCmotorOn(2);
+      Waiting(1.0);
+      DCmotorOn(3);
+    } else if (level == 2) {
+      DCmotorOn(3);
+    }
+  } else {
+    if (level == 0) {
+      DCmotorOn(1);
+      Waiting(2.0);
+      DCmotorOn(2);
+    } else if (level != 2) {
+      DCmotorOn(2);
+    }
+  }
+  events().MotorSelect(mmode, kSelectSet);
+}
+
+}  // namespace morvand
