@@ -20,8 +20,9 @@ void Morvand::GetLaserList(ListControl& LaserList) {
   for (const ModelInfo& model : listedModels()) {
     LaserList.AddItem(model.designation);
     LaserList.SetItemData(LaserList.NewIndex(), model.code);
-    List2Max = LaserList.NewIndex();
   }
+  // With a control that sorts, the last entry added need not be the last position.
+  List2Max = LaserList.NewIndex();
   LaserList.SetListIndex(LaserListIndex(LaserList, LaserTypeFlag));
 }
 
