@@ -311,6 +311,20 @@ class Morvand : public Properties {
   int16_t LaserListIndex(ListControl& list, int16_t code);
   void EnableDC();
 
+  // ---- gas procedures (src/gas) ----
+  /// Refuses a gas procedure with an operator message while a run is active or, when
+  /// needFillTarget, when the model and gas give no fill target or an inverted one.
+  bool gasProcedureRefused(bool needFillTarget);
+  /// A question through msg_ (modal box) or, without pop-ups, eventText as an event;
+  /// true when the operator answered No or Cancel.
+  bool gasQuestionRefused(const std::string& text, int16_t style, const std::string& title,
+                          const std::string& eventText);
+  /// The fill cycles of a refill, up to five; a failure closes the valves with its message.
+  void refillCycles(float fillLimit, bool secondReadingInFirstCycle);
+  /// Polls the pressure (clock, yield, reading, optionally temperature) until it meets
+  /// threshold as stop says or limit seconds have passed; returns the elapsed time, s.
+  float pollPressure(float limit, detail::PollStop stop, float threshold, bool withTemperature);
+
   HostServices& host_;
   Events* events_ = nullptr;
   Clock* clock_ = nullptr;

@@ -7,10 +7,17 @@ namespace morvand::detail {
 /// Pressure smoothing and the state of the gas procedures.
 struct GasState {
   std::array<float, 4> PressHistory{};  ///< raw readings in Torr, newest first
-  int32_t readings = 0;                 ///< readings taken so far (the average fills from the first)
-  float PressTorr = 0.0f;               ///< last smoothed pressure in Torr, whatever Punits says
-  float FillTime = 0.0f;                ///< s, length of the current fill cycle
-  bool procedureActive = false;         ///< an automatic or partial refill or optics service runs
+  int32_t readings = 0;          ///< readings taken so far (the average fills from the first)
+  float PressTorr = 0.0f;        ///< last smoothed pressure in Torr, whatever Punits says
+  float FillTime = 0.0f;         ///< s, length of the current fill cycle
+  bool procedureActive = false;  ///< an automatic or partial refill or optics service runs
+};
+
+/// When a pressure poll of a gas procedure has reached its goal.
+enum class PollStop {
+  AtOrBelow,  ///< pumping: the pressure is at or below the threshold
+  AtOrAbove,  ///< purging: the pressure is at or above the threshold
+  Above,      ///< filling: the pressure is above the threshold
 };
 
 }  // namespace morvand::detail

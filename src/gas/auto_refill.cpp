@@ -1,0 +1,97 @@
+// Automatic gas replacement: pump the chamber out for the model's pump-out time, then refill
+// it from the premix cylinder in up to five timed fill cycles, watching every phase with the
+// pressure gauge.
+
+#include "gas/procedure.hpp"
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+
+namespace morvand {
+
+namespace {
+constexpr float kLowChamber = 760.0f;      ///< Torr: below this the chamber is pre-filled
+constexpr float kPreFillTarget = 1000.0f;  ///< Torr
+constexpr float kMinimumDrop = 30.0f;      ///< Torr the pump-out must gain by its check
+
+constexpr gas::Message kLowPressure{
+    "CHAMBER PRESSURE LOW, FILLING LASER TO 1000 TORR AND THEN STARTING AUTOFILL", gas::kOkWarning,
+    "LOW PRESSURE"};
+constexpr gas::Message kPreFillTimeout{
+    "THE LASER DID NOT REACH 1000 TORR IN THE TIME ALLOWED, AUTOFILL CANCELLED", gas::kOkCritical,
+    "TIMEOUT"};
+}  // namespace
+
+void Morvand::GasAutoRefill() {
+  if (!cardSelected()) return;
+  if (gasProcedureRefused(true)) return;
+  gas::ActiveMark active(gas_.procedureActive);
+  const float& torr = gas_.PressTorr;
+
+  // Every phase closes the valves when it ends; the pump-and-premix opening ends every path.
+  const auto phases = [&] {
+    Punits = gas::kUnitsTorr;
+    PressMes();
+    if (torr < 0.0f) {  // a gauge below its zero volts is broken
+      operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
+      return;
+    }
+
+    // A nearly empty chamber gives the pump-out check nothing to measure: pre-fill it.
+    if (torr < kLowChamber) {
+      const auto& q = gas::kChamberLow760;
+      if (gasQuestionRefused(q.text, q.style, q.title, kLowPressure.text)) {
+        CloseAllValves();
+        return;
+      }
+      if (PopupMessage) operatorMessage(kLowPressure.text, kLowPressure.style, kLowPressure.title);
+      const double start = myTimer();
+      GasFill();
+      while (torr < kPreFillTarget) {
+        PressMes();
+        if (util::toSingle(myTimer() - start) > gas::kPreFillTimeout) {
+          CloseAllValves();
+          operatorMessage(kPreFillTimeout.text, kPreFillTimeout.style, kPreFillTimeout.title);
+          return;
+        }
+        yieldToHost();
+      }
+      CloseAllValves();
+    }
+
+    // Pump-out for the model's full time; the drop is checked once, early, so a dead pump or
+    // a closed valve is found before minutes are spent.
+    float checkTime = gas::pumpCheckTime(LaserTypeFlag);
+    GasPumpout();
+    PressMes();
+    const float pumpLimit = torr - kMinimumDrop;
+    const double start = myTimer();
+    float elapsed = 0.0f;
+    while (elapsed < fill_.PumpoutTime) {
+      elapsed = util::toSingle(myTimer() - start);
+      yieldToHost();
+      PressMes();
+      if (elapsed > checkTime) {
+        if (torr > pumpLimit) {
+          CloseAllValves();
+          operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
+          return;
+        }
+        checkTime = fill_.PumpoutTime;
+      }
+    }
+    CloseAllValves();
+    PressMes();
+    refillCycles(torr + gas::kMinimumRise, true);
+  };
+
+  try {
+    phases();
+  } catch (...) {
+    // A fault that fails the call must not leave gas lines open.
+    CloseAllValves();
+    throw;
+  }
+  GasFilterPress();
+}
+
+}  // namespace morvand

@@ -1,0 +1,45 @@
+// The small gas operations the procedures are built from: the fill path, the pump-out path,
+// the guarded manual fill and the short pump-and-premix opening that ends a refill.
+
+#include "gas/procedure.hpp"
+#include "morvand/morvand.hpp"
+
+namespace morvand {
+
+namespace {
+constexpr double kFilterPressTime = 2.0;  ///< s with pump and premix open
+}  // namespace
+
+bool Morvand::GasFill() {
+  const bool opened = OpenValves(gas::kPatternFill);
+  // The per-fill pulse count restarts only when fresh gas can actually flow: a failed valve
+  // write leaves the old gas, and its count, in the chamber.
+  if (opened) PulsesThisFill = 0;
+  return opened;
+}
+
+bool Morvand::GasPumpout() { return OpenValves(gas::kPatternPumpout); }
+
+void Morvand::FillLaser() {
+  // Both texts always go out as events: the host's own fill panel shows them.
+  events().LaserMessenger(
+      "Is a Cylinder of Premix gas Attached to the Laser, and has the line been pumped out?");
+  PressMes();
+  // The model maximum is in Torr, so it is compared with the reading in Torr whatever unit the
+  // host has chosen for Pressure.
+  if (gas_.PressTorr > model_.PressMax) {
+    events().LaserMessenger("THE PRESSURE IS ALREADY ABOVE THE RECOMMENDED MAXIMUM");
+    return;
+  }
+  GasFill();  // premix and main stay open: the host ends the fill
+}
+
+void Morvand::GasFilterPress() {
+  if (!cardSelected()) return;
+  CloseAllValves();
+  OpenValves(gas::kPatternFilterPress);
+  Waiting(kFilterPressTime);
+  CloseAllValves();
+}
+
+}  // namespace morvand

@@ -1,0 +1,112 @@
+// Steps shared by the gas procedures: the refusals, the questions, the fill cycles of the
+// refills and the pressure poll of the optics service.
+
+#include "gas/procedure.hpp"
+
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+
+namespace morvand {
+
+bool Morvand::gasProcedureRefused(bool needFillTarget) {
+  if (run_.active) {
+    operatorMessage(gas::kLaserRunning.text, gas::kLaserRunning.style, gas::kLaserRunning.title);
+    return true;
+  }
+  // Without a target (or with an inverted one) the fill cycles would pump the chamber empty
+  // and then stop at once: refuse before any valve moves.
+  const float low = fill_.FillPressLow;
+  const float high = fill_.FillPressHigh;
+  if (needFillTarget && (low <= 0.0f || high <= 0.0f || low > high)) {
+    operatorMessage(gas::kNoFillTarget.text, gas::kNoFillTarget.style, gas::kNoFillTarget.title);
+    return true;
+  }
+  return false;
+}
+
+bool Morvand::gasQuestionRefused(const std::string& text, int16_t style, const std::string& title,
+                                 const std::string& eventText) {
+  // Questions are asked only in boxes; without them the host is told and the procedure goes
+  // on as if the answer were Yes.
+  if (!PopupMessage) {
+    events().LaserMessenger(eventText);
+    return false;
+  }
+  msg_.MsgText = text;
+  msg_.MsgStyle = style;
+  msg_.MsgTitle = title;
+  const int16_t answer = askComposed();
+  return answer == gas::kAnswerNo || answer == gas::kAnswerCancel;
+}
+
+void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
+  // All pressures in Torr: the limits below are Torr whatever unit the host shows.
+  const float& torr = gas_.PressTorr;
+  const float cap = gas::fillCap(LaserTypeFlag);
+  for (int cycle = 1; cycle <= gas::kMaxFillCycles; ++cycle) {
+    gas_.FillTime = cycle == 1 ? gas::kFirstFillTime : gas::kLaterFillTime;
+    const double start = myTimer();
+    GasFill();
+    float elapsed = 0.0f;
+    while (elapsed < gas_.FillTime) {
+      elapsed = util::toSingle(myTimer() - start);
+      yieldToHost();
+      PressMes();
+      if (cycle == 1) {
+        if (secondReadingInFirstCycle) PressMes();
+        // A first cycle that has not lifted the pressure after a few seconds has no gas
+        // coming in (empty cylinder, closed manual valve).
+        if (elapsed > gas::kRiseCheckTime && torr < fillLimit) {
+          CloseAllValves();
+          operatorMessage(gas::kFillNoRise.text, gas::kFillNoRise.style, gas::kFillNoRise.title);
+          return;
+        }
+      }
+      TempMes();
+      // The target is tested first, so the limits act only on readings at or below it.
+      if (torr > fill_.FillPressLow) break;
+      if (torr > fill_.FillPressHigh || torr > cap) {
+        CloseAllValves();
+        operatorMessage(gas::kOverPressure.text, gas::kOverPressure.style,
+                        gas::kOverPressure.title);
+        return;
+      }
+    }
+    CloseAllValves();
+    if (cycle == gas::kMaxFillCycles) return;
+    // Let the gas settle before judging whether another top-up is needed.
+    Waiting(gas::kSettlingTime);
+    PressMes();
+    if (torr >= fill_.FillPressLow) return;
+  }
+}
+
+float Morvand::pollPressure(float limit, detail::PollStop stop, float threshold,
+                            bool withTemperature) {
+  // Every step takes a fresh reading before the goal is judged, so a poll never ends on a
+  // reading taken before its valves moved.
+  const double start = myTimer();
+  float elapsed = 0.0f;
+  bool reached = false;
+  do {
+    elapsed = util::toSingle(myTimer() - start);
+    yieldToHost();
+    PressMes();
+    if (withTemperature) TempMes();
+    const float torr = gas_.PressTorr;
+    switch (stop) {
+      case detail::PollStop::AtOrBelow:
+        reached = torr <= threshold;
+        break;
+      case detail::PollStop::AtOrAbove:
+        reached = torr >= threshold;
+        break;
+      case detail::PollStop::Above:
+        reached = torr > threshold;
+        break;
+    }
+  } while (!reached && elapsed < limit);
+  return elapsed;
+}
+
+}  // namespace morvand

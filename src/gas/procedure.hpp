@@ -1,0 +1,89 @@
+#pragma once
+// What the gas procedures share: their operator messages, their pressure thresholds and the
+// marker that a procedure is running.
+
+#include <cstdint>
+
+namespace morvand::gas {
+
+/// Message-box styles: buttons plus icon.
+inline constexpr int16_t kOkWarning = 48;
+inline constexpr int16_t kOkCritical = 16;
+inline constexpr int16_t kYesNoCancel = 3;
+inline constexpr int16_t kYesNoWarning = 52;
+
+/// Answers that refuse a question.
+inline constexpr int16_t kAnswerCancel = 2;
+inline constexpr int16_t kAnswerNo = 7;
+
+/// One operator message: text, box style and title.
+struct Message {
+  const char* text;
+  int16_t style;
+  const char* title;
+};
+
+inline constexpr Message kManualValve{"THE MANUAL VALVE MUST BE OPEN FOR THIS OPERATION",
+                                      kOkWarning, "MANUAL VALVE WARNING"};
+inline constexpr Message kBelowZero{"PRESSURE IS LESS THAN ZERO, CANNOT PROCEED", kOkWarning,
+                                    "SERVICE REQUIRED"};
+inline constexpr Message kPumpNoDrop{"PUMP OUT FAILURE, THERE IS NO CHANGE IN GAS PRESSURE",
+                                     kOkCritical, "PUMP TIME OUT FAILURE"};
+inline constexpr Message kFillNoRise{
+    "FILL FAILURE, THERE IS NO CHANGE IN GAS PRESSURE DURING GAS REFILL", kOkCritical,
+    "FILL FAILURE"};
+inline constexpr Message kOverPressure{"OPERATING PRESSURE EXCEEDED", kOkCritical, "FILL FAILURE"};
+inline constexpr Message kChamberLow760{
+    "THERE MAY BE A PROBLEM, THE CHAMBER PRESSURE READS LESS THAN 760 TORR, DO YOU WISH TO "
+    "PROCEDE?",
+    kYesNoCancel, "CHAMBER PRESSURE LOW"};
+inline constexpr Message kLaserRunning{"STOP THE LASER BEFORE STARTING A GAS PROCEDURE", kOkWarning,
+                                       "LASER RUNNING"};
+inline constexpr Message kNoFillTarget{
+    "NO FILL PRESSURE IS DEFINED FOR THIS LASER AND GAS, PROCEDURE CANCELLED", kOkWarning,
+    "NO FILL PRESSURE"};
+
+/// Valve patterns of the gas procedures (bit 0 pump, 1 premix, 2 helium, 3 main, 4 vacuum).
+inline constexpr int16_t kPatternFill = 0x0A;         ///< premix and main
+inline constexpr int16_t kPatternPumpout = 0x19;      ///< pump, main and vacuum
+inline constexpr int16_t kPatternFilterPress = 0x03;  ///< pump and premix
+
+/// Torr. The model with code 31 stands a higher pressure than all others while filling.
+inline constexpr int16_t kHighPressureModel = 31;
+inline constexpr float kFillCapHighPressureModel = 4500.0f;
+inline constexpr float kFillCapOther = 3100.0f;
+inline constexpr float fillCap(int16_t model) {
+  return model == kHighPressureModel ? kFillCapHighPressureModel : kFillCapOther;
+}
+/// s, when the pump-out drop is first checked.
+inline constexpr float pumpCheckTime(int16_t model) {
+  return model == kHighPressureModel ? 3.0f : 15.0f;
+}
+
+/// Pressure units: Torr, the unit every threshold of the procedures is written in.
+inline constexpr int32_t kUnitsTorr = 3;
+
+/// Fill cycles of the refills: at most five, the first long, the others short top-ups.
+inline constexpr int kMaxFillCycles = 5;
+inline constexpr float kFirstFillTime = 60.0f;   ///< s
+inline constexpr float kLaterFillTime = 3.0f;    ///< s
+inline constexpr float kRiseCheckTime = 5.0f;    ///< s into the first cycle
+inline constexpr float kMinimumRise = 50.0f;     ///< Torr above the pumped-out pressure
+inline constexpr double kSettlingTime = 2.0;     ///< s between cycles
+inline constexpr float kPreFillTimeout = 40.0f;  ///< s
+
+/// Marks a gas procedure as running for its lifetime. A procedure started from inside
+/// another one's yield leaves the outer marker set when it ends.
+class ActiveMark {
+ public:
+  explicit ActiveMark(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~ActiveMark() { flag_ = previous_; }
+  ActiveMark(const ActiveMark&) = delete;
+  ActiveMark& operator=(const ActiveMark&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+}  // namespace morvand::gas

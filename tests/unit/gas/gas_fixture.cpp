@@ -1,0 +1,161 @@
+#include "gas_fixture.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace morvand::test {
+
+namespace {
+
+// Private state reached through explicit instantiation, which may name private members.
+template <typename Tag, typename Tag::type Member>
+struct Bind {
+  friend typename Tag::type memberOf(Tag) { return Member; }
+};
+struct RunTag {
+  using type = detail::RunState Morvand::*;
+  friend type memberOf(RunTag);
+};
+struct GasTag {
+  using type = detail::GasState Morvand::*;
+  friend type memberOf(GasTag);
+};
+struct MsgTag {
+  using type = detail::MessageState Morvand::*;
+  friend type memberOf(MsgTag);
+};
+struct FillTag {
+  using type = detail::FillState Morvand::*;
+  friend type memberOf(FillTag);
+};
+template struct Bind<RunTag, &Morvand::run_>;
+template struct Bind<GasTag, &Morvand::gas_>;
+template struct Bind<MsgTag, &Morvand::msg_>;
+template struct Bind<FillTag, &Morvand::fill_>;
+
+constexpr int16_t kValvePort = 1;
+constexpr int16_t kGaugeChannel = 0;
+
+/// The controller's conversion of gauge volts to Torr.
+float toTorr(float volts, int32_t scale) {
+  return static_cast<float>((static_cast<double>(volts) - 0.1) * scale);
+}
+
+bool findVolts(float torr, int32_t scale, float& volts) {
+  const float guess = static_cast<float>(torr / static_cast<double>(scale) + 0.1);
+  float down = guess;
+  float up = guess;
+  for (int i = 0; i < 16; ++i) {
+    if (toTorr(down, scale) == torr) return volts = down, true;
+    if (toTorr(up, scale) == torr) return volts = up, true;
+    down = std::nextafter(down, -100.0f);
+    up = std::nextafter(up, 100.0f);
+  }
+  volts = guess;
+  return false;
+}
+
+}  // namespace
+
+float gaugeVolts(float torr, int32_t scale) {
+  float volts = 0.0f;
+  findVolts(torr, scale, volts);
+  return volts;
+}
+
+bool reachable(float torr, int32_t scale) {
+  float volts = 0.0f;
+  return findVolts(torr, scale, volts);
+}
+
+float Chamber::at(double now, int16_t valves) {
+  const double dt = last_ < 0.0 ? 0.0 : now - last_;
+  last_ = now;
+  const auto rate = static_cast<float>(dt);
+  switch (valves) {
+    case 0x19:  // pump, main, vacuum
+      torr = std::max(vacuum, torr - pumpRate * rate);
+      break;
+    case 0x0A:  // premix, main
+      if (torr < premixSupply) torr = std::min(premixSupply, torr + premixRate * rate);
+      break;
+    case 0x0C:  // helium, main
+      if (torr < heliumSupply) torr = std::min(heliumSupply, torr + heliumRate * rate);
+      break;
+    default:  // main closed: the chamber is sealed
+      break;
+  }
+  return torr;
+}
+
+Morvand& GasTest::start(int16_t model, int16_t gas, bool popups) {
+  dir.write(model, gas);
+  Morvand& m = make();
+  selectCard("PCI-1711");
+  m.PopupMessage = popups;
+  host.yieldStep = std::chrono::milliseconds(100);
+  scale = m.limits().PressScale;
+  pressure = [this] { return chamber.at(now(), valvePort()); };
+  card->setAnalogSource(kGaugeChannel, [this] { return gaugeVolts(pressure(), scale); });
+  card->onCall = [this](const DriverCall& call) {
+    if (call.op == "DioWritePortByte" && call.fields.at(0) == kValvePort) {
+      opened_[static_cast<int16_t>(call.fields.at(2))] = now();
+    }
+  };
+  return m;
+}
+
+double GasTest::now() { return std::chrono::duration<double>(clock.now()).count(); }
+
+double GasTest::sinceOpened(int16_t pattern) {
+  const auto it = opened_.find(pattern);
+  return it == opened_.end() ? 1e9 : now() - it->second;
+}
+
+std::vector<int> GasTest::valvePatterns() const {
+  std::vector<int> out;
+  for (const auto& e : host.eventsNamed("ValveStatus")) {
+    out.push_back(std::stoi(e.substr(std::string("ValveStatus(").size())));
+  }
+  return out;
+}
+
+size_t GasTest::gaugeReadings() const {
+  size_t n = 0;
+  for (const auto& c : card->calls()) {
+    if (c.op == "AIVoltageIn" && c.fields.at(0) == kGaugeChannel) ++n;
+  }
+  return n;
+}
+
+void GasTest::script(float initial, std::map<int16_t, std::function<float(double)>> laws) {
+  held_ = initial;
+  laws_ = std::move(laws);
+  pressure = [this] {
+    const auto it = laws_.find(valvePort());
+    if (it != laws_.end()) held_ = it->second(sinceOpened(it->first));
+    return held_;
+  };
+}
+
+std::vector<std::string> GasTest::told() const {
+  std::vector<std::string> out;
+  if (m_->PopupMessage) {
+    for (const auto& b : host.boxes)
+      out.push_back(b.text + "|" + std::to_string(b.style) + "|" + b.title);
+  } else {
+    out = host.messages;
+  }
+  return out;
+}
+
+std::string GasTest::say(const std::string& text, int16_t style, const std::string& title) const {
+  return m_->PopupMessage ? text + "|" + std::to_string(style) + "|" + title : text;
+}
+
+void GasTest::setRunActive(bool active) { ((*m_).*memberOf(RunTag{})).active = active; }
+detail::GasState& GasTest::gasState() { return (*m_).*memberOf(GasTag{}); }
+detail::MessageState& GasTest::messageState() { return (*m_).*memberOf(MsgTag{}); }
+detail::FillState& GasTest::fillState() { return (*m_).*memberOf(FillTag{}); }
+
+}  // namespace morvand::test
