@@ -51,7 +51,8 @@ bool Morvand::ExtRepRateMes() {
       // One decimal place, halves away from zero, as the rate is shown to the operator.
       const double rate = counters_.CountFreq.at(static_cast<size_t>(counter));
       ExtRepRate = util::toSingle(std::round(rate * 10.0) / 10.0);
-      msg_.MsgText = triggerText(ExtRepRate, model_.RepRateMax, ExtRepRate < 0.1f);
+      // The status follows the measured rate: 0.05 Hz shows as 0.1 but is no trigger.
+      msg_.MsgText = triggerText(static_cast<float>(rate), model_.RepRateMax, rate < 0.1);
       events().ExtRepRateRead(ExtRepRate, msg_.MsgText);
     }
   } else {

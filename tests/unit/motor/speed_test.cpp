@@ -16,6 +16,13 @@ using Strings = std::vector<std::string>;
 
 class MotorSpeedTest : public ControllerTest {
  protected:
+  /// Destroys the controller and starts over with a new card and card context.
+  void freshCard() {
+    m_.reset();
+    CardContext::current().reset();
+    card = std::make_shared<ScriptedCard>();
+    CardContext::current().setDriver(card);
+  }
   Morvand& start(const std::string& cardName) {
     dir.write(5, 2);
     make();
@@ -62,9 +69,7 @@ TEST_F(MotorSpeedTest, ATachometerPeriodOnThe1711GivesTheSpeedOfOneRevolution) {
 TEST_F(MotorSpeedTest, NoTachometerPulsesWithinHalfASecondReadAsStandstill) {
   for (const std::string name : {"PCI-1711", "PCI-1710"}) {
     SCOPED_TRACE(name);
-    m_.reset();
-    CardContext::current().reset();
-    CardContext::current().setDriver(card);
+    freshCard();
     Morvand& m = start(name);
     host.events.clear();
     m.MotorRPM = 999.0;

@@ -1,0 +1,178 @@
+// The pulse generator on counter 0, the charge-mode line and the emergency halt.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fixture.hpp"
+
+namespace morvand::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class GeneratorTest : public ControllerTest {
+ protected:
+  /// Destroys the controller and starts over with a new card and card context.
+  void freshCard() {
+    m_.reset();
+    CardContext::current().reset();
+    card = std::make_shared<ScriptedCard>();
+    CardContext::current().setDriver(card);
+  }
+  /// LM-10 (RepRateMax 310) with F2.
+  Morvand& start(const std::string& cardName) {
+    make();
+    selectCard(cardName);
+    return *m_;
+  }
+};
+
+TEST_F(GeneratorTest, PulseProgramsThePeriodAndBlocksCountingOnThe1711UntilReset) {
+  Morvand& m = start("PCI-1711");
+  m.RepRate = 100;
+  m.Pulse(100);
+  EXPECT_EQ(m.RepRateOld, 100);
+  EXPECT_TRUE(m.CountDisabled);
+  m.PulseReset();
+  EXPECT_EQ(m.RepRateOld, 0);
+  EXPECT_FALSE(m.CountDisabled);
+  EXPECT_EQ(card->texts(), (Strings{"CounterPulseStart(0, 0.01, 0, 0)", "CounterReset(0)"}));
+}
+
+TEST_F(GeneratorTest, PulseLooksAtTheRequestedRateButProgramsItsArgument) {
+  Morvand& m = start("PCI-1712");
+  m.RepRate = 100;
+  m.Pulse(400);  // above RepRateMax, but the guard only sees RepRate
+  EXPECT_EQ(card->texts(), (Strings{"CounterPulseStart(0, 0.0025, 0, 0)"}));
+  EXPECT_EQ(m.RepRateOld, 400);
+  EXPECT_FALSE(m.CountDisabled);  // the 1712 counts on another counter
+}
+
+TEST_F(GeneratorTest, PulseWithNoRateOrTooHighARateResetsTheGeneratorInstead) {
+  Morvand& m = start("PCI-1711");
+  for (int32_t rate : {0, 311}) {
+    SCOPED_TRACE(rate);
+    card->clearCalls();
+    m.RepRate = rate;
+    m.RepRateOld = 50;
+    m.Pulse(100);
+    EXPECT_EQ(card->texts(), (Strings{"CounterReset(0)"}));
+    EXPECT_EQ(m.RepRateOld, 0);
+  }
+}
+
+TEST_F(GeneratorTest, AFailedStartIsReportedAndLeavesTheMirroredStateAlone) {
+  Morvand& m = start("PCI-1711");
+  m.PopupMessage = true;
+  m.RepRate = 100;
+  m.RepRateOld = 20;
+  card->setErrorText(11, "counter busy");
+  card->failCall("CounterPulseStart", 11);
+  m.Pulse(100);
+  EXPECT_EQ(m.RepRateOld, 20);
+  EXPECT_FALSE(m.CountDisabled);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, "counter busy");
+  EXPECT_EQ(host.boxes[0].title, "Error!!");
+  EXPECT_EQ(host.boxes[0].style, 0);
+  m.CountDisabled = true;
+  card->failCall("CounterReset", 11);
+  m.PulseReset();
+  EXPECT_EQ(m.RepRateOld, 20);
+  EXPECT_TRUE(m.CountDisabled);
+}
+
+TEST_F(GeneratorTest, PulseAndImmediateCallTheDriverEvenWithoutACard) {
+  Morvand& m = make();
+  m.RepRate = 100;
+  m.ChMode = 1;
+  m.Pulse(100);
+  m.Immediate(1);
+  m.PulseReset();  // this one needs a card
+  EXPECT_EQ(card->texts(),
+            (Strings{"CounterPulseStart(0, 0.01, 0, 0)", "DioWritePortByte(0, 2, 2)"}));
+  EXPECT_EQ(m.ChModeOld, 1);
+}
+
+TEST_F(GeneratorTest, ImmediateRecordsTheRequestedChargeModeNotItsArgument) {
+  Morvand& m = start("PCI-1711");
+  m.ChMode = 0;
+  m.ChModeOld = 5;
+  m.Immediate(1);
+  EXPECT_EQ(m.ChModeOld, 0);
+  EXPECT_EQ(card->texts(), (Strings{"DioWritePortByte(0, 2, 2)"}));
+  card->failCall("DioWritePortByte", 4);
+  m.ChModeOld = 5;
+  m.Immediate(0);
+  EXPECT_EQ(m.ChModeOld, 5);
+  EXPECT_THROW(m.Immediate(20000), OverflowError);
+}
+
+TEST_F(GeneratorTest, PulseOffSwitchesCounterZeroToCountingBeforeTheResetExceptOnThe1712) {
+  Morvand& m = start("PCI-1711");
+  m.PulseOFF();
+  EXPECT_EQ(card->texts(), (Strings{"CounterFreqStart(0, 1, 0)", "CounterReset(0)"}));
+  card->clearCalls();
+  card->failCall("CounterFreqStart", 2);
+  m.PulseOFF();
+  EXPECT_EQ(card->texts(), (Strings{"CounterFreqStart(0, 1, 0)", "GetErrorMessage(2)"}));
+
+  freshCard();
+  Morvand& m2 = start("PCI-1712");
+  m2.PulseOFF();
+  EXPECT_EQ(card->texts(), (Strings{"CounterReset(0)"}));
+}
+
+TEST_F(GeneratorTest, HaltStopsMotorGeneratorVoltageAndLinesAndAsksTheRunToStop) {
+  Morvand& m = start("PCI-1711");
+  m.flag2 = 0;
+  m.Halt();
+  EXPECT_EQ(card->texts(),
+            (Strings{// motor ramp to zero, motor line off
+                     "AOConfig(1, 5, 0)", "AOVoltageOut(1, 0)", "DioWritePortByte(0, 4, 0)",
+                     // the card form's counter leaves pulse output, then the generator reset
+                     "CounterFreqStart(0, 1, 0)", "CounterReset(0)",
+                     // no charging voltage, enable line and valve-port line 7 off
+                     "AOVoltageOut(0, 0)", "DioWritePortByte(0, 128, 0)",
+                     "DioWritePortByte(1, 128, 0)"}));
+  EXPECT_EQ(m.flag2, 1);
+}
+
+TEST_F(GeneratorTest, HaltUsesTheCounterSelectedOnTheCardForm) {
+  Morvand& m = start("PCI-1711");
+  CardContext::current().form().lstChannelCount.SetListIndex(2);
+  m.Halt();
+  EXPECT_EQ(card->texts("CounterFreqStart"), (Strings{"CounterFreqStart(2, 1, 0)"}));
+}
+
+TEST_F(GeneratorTest, HaltOnThe1712SkipsTheCounterSwitchButDoesEverythingElse) {
+  Morvand& m = start("PCI-1712");
+  m.Halt();
+  EXPECT_TRUE(card->texts("CounterFreqStart").empty());
+  EXPECT_EQ(card->texts("CounterReset"), (Strings{"CounterReset(0)"}));
+  EXPECT_EQ(card->texts("DioWritePortByte").back(), "DioWritePortByte(1, 128, 0)");
+  EXPECT_EQ(m.flag2, 1);
+}
+
+TEST_F(GeneratorTest, AHaltWhoseCounterSwitchFailsEndsThere) {
+  Morvand& m = start("PCI-1711");
+  m.flag2 = 0;
+  card->failCall("CounterFreqStart", 6);
+  m.Halt();
+  EXPECT_EQ(card->texts().back(), "GetErrorMessage(6)");
+  EXPECT_TRUE(card->texts("CounterReset").empty());
+  EXPECT_EQ(m.flag2, 0);
+  EXPECT_EQ(host.messages, (Strings{"driver error 6"}));
+}
+
+TEST_F(GeneratorTest, HaltWithoutACardDoesNothing) {
+  Morvand& m = make();
+  m.Halt();
+  EXPECT_TRUE(card->calls().empty());
+  EXPECT_EQ(m.flag2, 0);
+}
+
+}  // namespace
+}  // namespace morvand::test
