@@ -33,8 +33,7 @@ bool Morvand::readAnalog(int16_t channel, float& volts, Tags tags, bool requireC
   int16_t position = 0;
   if (CardForm* form = card.formIfCreated()) position = form->lstVoltageRangeAi.ListIndex();
   if (position < 0 || position > 15) {
-    throw IndexError("no analog input range selected (position " + std::to_string(position) +
-                     ")");
+    throw IndexError("no analog input range selected (position " + std::to_string(position) + ")");
   }
   card.aiConfig.channel = channel;
   card.aiConfig.gainCode = card.features.gains[position].gainCode;

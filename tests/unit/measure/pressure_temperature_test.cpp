@@ -73,6 +73,15 @@ TEST_F(PressureTest, WithoutACardTheDriverIsStillAsked) {
   EXPECT_THAT(host.messages, ElementsAre("no card driver"));
 }
 
+TEST_F(PressureTest, NoSelectedInputRangeFailsBeforeAnyDriverCall) {
+  Morvand& m = make();
+  card->addDevice("DEMO 1711");  // a first selection that lists no input ranges
+  ASSERT_TRUE(m.StandardCard());
+  card->clearCalls();
+  EXPECT_THROW(m.PressMes(), IndexError);
+  EXPECT_TRUE(card->texts().empty());
+}
+
 class TemperatureTest : public ControllerTest {
  protected:
   void SetUp() override { selectCard(); }
