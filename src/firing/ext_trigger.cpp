@@ -84,6 +84,9 @@ float Morvand::ExtRepRateMes1() {
 }
 
 int32_t Morvand::InTrigMes() {
+  // Without a card nothing is counted: no rate, rather than the count of an earlier
+  // measurement over a fresh gate.
+  if (!cardSelected()) return 0;
   ext_.Count1StartTime = myTimer();
   Counter1Start();
   Waiting(2.0);

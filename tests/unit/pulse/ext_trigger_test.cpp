@@ -66,6 +66,9 @@ TEST_F(ExtTriggerTest, WithoutACardNothingIsMeasured) {
   EXPECT_TRUE(m.ExtStartFlag);
   EXPECT_FALSE(m.ExtRepRateMes());
   EXPECT_EQ(m.ExtRepRateMes1(), 0.0f);
+  const double before = m.myTimer();
+  EXPECT_EQ(m.InTrigMes(), 0);
+  EXPECT_LT(m.myTimer() - before, 0.01);  // no gate to wait for
   EXPECT_TRUE(card->calls().empty());
 }
 

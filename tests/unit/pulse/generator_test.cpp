@@ -156,15 +156,16 @@ TEST_F(GeneratorTest, HaltOnThe1712SkipsTheCounterSwitchButDoesEverythingElse) {
   EXPECT_EQ(m.flag2, 1);
 }
 
-TEST_F(GeneratorTest, AHaltWhoseCounterSwitchFailsEndsThere) {
+TEST_F(GeneratorTest, AHaltWhoseCounterSwitchFailsStillStopsTheGeneratorTheRunAndTheVoltage) {
   Morvand& m = start("PCI-1711");
   m.flag2 = 0;
   card->failCall("CounterFreqStart", 6);
   m.Halt();
-  EXPECT_EQ(card->texts().back(), "GetErrorMessage(6)");
-  EXPECT_TRUE(card->texts("CounterReset").empty());
-  EXPECT_EQ(m.flag2, 0);
   EXPECT_EQ(host.messages, (Strings{"driver error 6"}));
+  EXPECT_EQ(card->texts("CounterReset"), (Strings{"CounterReset(0)"}));
+  EXPECT_EQ(card->texts("AOVoltageOut").back(), "AOVoltageOut(0, 0)");
+  EXPECT_EQ(card->texts("DioWritePortByte").back(), "DioWritePortByte(1, 128, 0)");
+  EXPECT_EQ(m.flag2, 1);
 }
 
 TEST_F(GeneratorTest, HaltWithoutACardDoesNothing) {
