@@ -245,7 +245,7 @@ class Morvand : public Properties {
   void ThySkip();
   /// Switches the thyratron standby line.
   bool ThyStandbySet(int16_t StandbyState);
-  /// Thyratron warm-up countdown of WarmTime seconds; false when cancelled or failed.
+  /// Thyratron warm-up countdown of ThyTime seconds; false when the 12 V supply was lost.
   bool ThyWarmup(float WarmTime);
   /// Reads the charging voltage, kV.
   float VoltageMes();
@@ -310,6 +310,20 @@ class Morvand : public Properties {
   // ---- private operations of the subsystems ----
   int16_t LaserListIndex(ListControl& list, int16_t code);
   void EnableDC();
+
+  // ---- firing: the steps of LaserRun (src/firing/) ----
+  /// Start checks (budget, rate, pressure, temperature); false when the start is refused.
+  bool runStartChecks();
+  /// Switches everything on and starts firing or standby.
+  void runStartSequence();
+  /// One pass of the run loop; false when the run has ended (its message already given).
+  bool runPass();
+  /// The firing branch of a pass; false when a voltage limit ended the run.
+  bool runFiringStep();
+  /// Pulses since t0 at the rate the generator runs at, plus CounterTotal.
+  int32_t estimatedPulses(double now) const;
+  /// Stop sequence and pulse accounting.
+  void runStopSequence();
 
   // ---- gas procedures (src/gas) ----
   /// Refuses a gas procedure with an operator message while a run is active or, when

@@ -2,7 +2,9 @@
 // Card voltages for the laser's analog inputs, from the physical values a test wants the
 // controller to read: gauge (channel 0), filament (3), temperature (4), 12 V supply (8).
 
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "support/scripted_card.hpp"
 
@@ -24,6 +26,35 @@ inline float gaugeVolts(float torr, int scale = 645) {
     above = std::nextafter(above, 10.0f);
   }
   return guess;
+}
+
+/// Four gauge voltages whose readings average to exactly torr (as a single), for limits
+/// that one reading cannot hit exactly. The first comes first; a fifth reading equal to it
+/// keeps the average.
+inline std::array<float, 4> gaugeVoltsAveraging(float torr, int scale = 645) {
+  const auto reads = [&](float v) {
+    return static_cast<float>((static_cast<double>(v) - 0.1) * scale);
+  };
+  std::vector<float> candidates;
+  float v = std::nextafter(static_cast<float>(torr / static_cast<double>(scale) + 0.1), 0.0f);
+  for (int i = 0; i < 4; ++i) v = std::nextafter(v, 0.0f);
+  for (int i = 0; i < 9; ++i, v = std::nextafter(v, 10.0f)) candidates.push_back(v);
+  const size_t n = candidates.size();
+  for (size_t a = 0; a < n; ++a) {
+    for (size_t b = a; b < n; ++b) {
+      for (size_t c = b; c < n; ++c) {
+        for (size_t d = c; d < n; ++d) {
+          const std::array<float, 4> set = {candidates[a], candidates[b], candidates[c],
+                                            candidates[d]};
+          double sum = 0.0;
+          for (float x : set) sum += reads(x);
+          if (static_cast<float>(sum / 4.0) == torr) return set;
+        }
+      }
+    }
+  }
+  const float g = gaugeVolts(torr, scale);
+  return {g, g, g, g};
 }
 
 /// Sensor volts for a gas temperature, degC (10 degC per volt).

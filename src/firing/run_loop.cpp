@@ -1,0 +1,145 @@
+// One pass of the run loop. The host runs during the yields of a pass and steers the run
+// through flag2 and the set-point properties, which each pass reads afresh.
+
+#include "morvand/morvand.hpp"
+#include "util/numeric.hpp"
+
+namespace morvand {
+
+namespace {
+
+constexpr float kSupplyMinimum = 10.0f;  // V
+/// Charging-voltage step of the constant-energy regulation, kV per pass.
+constexpr double kEnergyStep = 0.0005;
+/// Identifier of the run loop in the MotorSelect event.
+constexpr int16_t kRunLoopId = 6;
+
+}  // namespace
+
+int32_t Morvand::estimatedPulses(double now) const {
+  // The generator ran at RepRateOld since t0; RepRate may already hold a new request.
+  return util::toInt32((now - static_cast<double>(run_.t0)) * RepRateOld + CounterTotal);
+}
+
+bool Morvand::runPass() {
+  if (PulseNum >= MaxNum) {
+    if (flag2 == 1) {
+      events().LaserMessenger("Laser Operation Stopped");
+    } else {
+      flag2 = 1;
+      events().LaserMessenger("Operation Completed");
+    }
+    return false;
+  }
+  if (flag2 == 1) {
+    events().LaserMessenger("Laser Operation Stopped");
+    return false;
+  }
+  // A failed supply reading (-1.0) counts as a lost supply too.
+  if (VoltTest12() < kSupplyMinimum) {
+    operatorMessage("LASER POWER OFF", 48, "POWER OFF");
+    return false;
+  }
+  yieldToHost();
+
+  if (flag2 == 1) {
+    events().LaserMessenger("Laser Operation Stopped");
+  } else if (flag2 == 2) {
+    run_.flag2Old = 2;
+    events().LaserMessenger("Laser Standby");
+  } else if (!runFiringStep()) {
+    return false;
+  }
+  yieldToHost();
+
+  const double now = myTimer();
+  if (now > run_.tNext) {
+    // One second per block: after a stall the block runs on consecutive passes.
+    run_.tNext = util::toSingle(static_cast<double>(run_.tNext) + 1.0);
+    TempMes();
+    if (temp > model_.TempMax) {
+      Enable(false);
+      // OK button with the critical icon.
+      operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED, OPERATION HALTED", 16,
+                      "OVERTEMPERATURE");
+      return false;
+    }
+    PressMes();
+    VoltageMes();
+    ThyratronMes();
+    events().Measurements(temp, Pressure, HVoltage, thyratron_.FilaVolt, hv_.VoltTest);
+    yieldToHost();
+  }
+  Waiting(0.01);
+  events().ExtStartState(ExtStart());
+  events().MotorSelect(mmode, kRunLoopId);
+  return true;
+}
+
+bool Morvand::runFiringStep() {
+  if (run_.flag2Old == 2) {
+    // Resume: the pulses so far become the base of the new stretch.
+    CounterTotal = PulseNum;
+    run_.t0 = util::toSingle(myTimer());
+    Enable(true);
+    run_.flag2Old = 0;
+    events().LaserMessenger("Laser Running");
+    Waiting(0.02);
+  }
+  if (ChMode != ChModeOld) Immediate(ChMode);
+  EnergyMes();
+
+  if (mode == 1) {
+    // Constant energy: step the charging voltage towards SetEnergy, within the window. The
+    // stepped value stays in VoltSet also when it crossed a limit.
+    if (Energy < SetEnergy) {
+      VoltSet = util::toSingle(static_cast<double>(VoltSet) + kEnergyStep);
+      if (VoltSet > HiVoltMax) {
+        Enable(false);
+        operatorMessage("Maximum Voltage Reached", 64, "MAX VOLTAGE");
+        return false;
+      }
+      VoltageSet(VoltSet);
+    } else if (Energy > SetEnergy) {
+      VoltSet = util::toSingle(static_cast<double>(VoltSet) - kEnergyStep);
+      if (VoltSet < HiVoltMin) {
+        Enable(false);
+        operatorMessage("Minimum Voltage Reached", 64, "MIN VOLTAGE");
+        return false;
+      }
+      VoltageSet(VoltSet);
+    }
+  } else if (run_.VoltSetOld != VoltSet) {
+    run_.VoltSetOld = VoltSet;
+    VoltageSet(VoltSet);
+  }
+
+  const int16_t counter = card_.ExtTrigCounter;
+  if (CountDisabled) {
+    PulseNum = estimatedPulses(myTimer());
+  } else {
+    if (CounterRead(counter) && TrigMode == 1) {
+      ExtRepRate = util::toSingle(counters_.CountFreq[static_cast<size_t>(counter)]);
+      if (static_cast<double>(ExtRepRate) != ExtRepRate1) MotorVStart(RepRate);
+    }
+    PulseNum = counters_.CountNow[static_cast<size_t>(counter)];
+  }
+  events().LaserRunning(PulseNum, Energy);
+
+  if (TrigMode == 0 && RepRate != RepRateOld) {
+    const bool slower = RepRate < RepRateOld;
+    if (!slower) MotorVStart(RepRate);
+    if (CountDisabled) {
+      // Fold the stretch fired at the old rate into the base before the rate changes.
+      const double now = myTimer();
+      PulseNum = estimatedPulses(now);
+      CounterTotal = PulseNum;
+      run_.t0 = util::toSingle(now);
+    }
+    Pulse(RepRate);
+    if (slower) MotorVStart(RepRate);
+  }
+  return true;
+}
+
+}  // namespace morvand
