@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <locale>
 
 #include "support/fixture.hpp"
 
@@ -129,16 +130,19 @@ TEST_F(SettingsTest, AFailedWriteIsABoxWithItsTitleWhenPopupsAreOn) {
   EXPECT_EQ(host.boxes[0].text.rfind("SETTINGS FILE Industrial COULD NOT BE SAVED: ", 0), 0u);
 }
 
-TEST_F(SettingsTest, NumbersAreWrittenWithAPointWhateverTheLocale) {
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr &&
-      std::setlocale(LC_ALL, "fr_FR.UTF-8") == nullptr) {
-    GTEST_SKIP() << "no locale with a decimal comma installed";
-  }
+/// A locale whose decimal separator is a comma, as in much of Europe.
+struct CommaDecimal : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+};
+
+TEST_F(SettingsTest, NumbersAreReadAndWrittenWithAPointWhateverTheLocale) {
+  const std::locale previous = std::locale::global(std::locale(std::locale::classic(),
+                                                               new CommaDecimal));
   dir.writeFile("Paramdata", "22.5,0,0,0.5\r\n");
   Morvand& m = make();
   EXPECT_EQ(m.TempSet, 22.5f);
   destroy();
-  std::setlocale(LC_ALL, "C");
+  std::locale::global(previous);
   EXPECT_EQ(dir.read("Paramdata"), "22.5,0,0,0.5\r\n");
 }
 
