@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The interactive shell on a real terminal (tmux): type commands, read the answers on screen,
+# complete a name with Tab, leave with quit.
+set -u
+MORVAND=$1
+WORK=$(mktemp -d)
+SESSION="morvand-shell-$$"
+export HOME=$WORK  # the shell's history file goes here
+cleanup() { tmux kill-session -t "$SESSION" 2>/dev/null; rm -rf "$WORK"; }
+trap cleanup EXIT
+
+"$MORVAND" --dir "$WORK" init --model LM-10 --gas KrF >/dev/null || { echo "FAIL: init"; exit 1; }
+tmux new-session -d -s "$SESSION" -x 120 -y 40 \
+  "$MORVAND --speed max --dir $WORK shell; echo SHELL-EXITED-\$?; sleep 30"
+
+screen() { tmux capture-pane -p -t "$SESSION"; }
+# wait_for TEXT: the screen shows TEXT within 10 s of wall time.
+wait_for() {
+  local deadline=$((SECONDS + 10))
+  while [ $SECONDS -lt $deadline ]; do
+    screen | grep -qF -- "$1" && return 0
+    sleep 0.05
+  done
+  echo "FAIL: the screen never showed: $1"; echo "--- screen"; screen; exit 1
+}
+
+wait_for "morvand>"
+tmux send-keys -t "$SESSION" "RepRate = 75" Enter
+wait_for "RepRate = 75"
+tmux send-keys -t "$SESSION" "help MotorVSet" Enter
+wait_for "MotorVSet mVolt:Single& -> Boolean"
+# Tab completes a property name.
+tmux send-keys -t "$SESSION" "CumTot" Tab
+wait_for "morvand> CumTotalPulses"
+tmux send-keys -t "$SESSION" Enter
+wait_for "CumTotalPulses = 0"
+tmux send-keys -t "$SESSION" "NoSuchName" Enter
+wait_for "error: unknown name NoSuchName"
+tmux send-keys -t "$SESSION" "quit" Enter
+wait_for "SHELL-EXITED-0"
+grep -qF "RepRate = 75" "$WORK/.morvand_history" || { echo "FAIL: history not written"; exit 1; }
+echo "ok: shell_terminal"

@@ -1,0 +1,147 @@
+#pragma once
+// The controller's host on a terminal: message boxes become prompts, events become lines,
+// long operations get a live progress line, and Ctrl-C steers a running operation.
+
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "morvand/clock.hpp"
+#include "morvand/host.hpp"
+
+namespace morvand {
+class Morvand;
+}
+
+namespace morvand::cli {
+
+/// The operation failed or was refused (exit code 1); the text is the reason.
+class Failure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// The command line was wrong (exit code 2).
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// A second Ctrl-C ended an operation that has no stop of its own.
+class Interrupted : public std::runtime_error {
+ public:
+  Interrupted() : std::runtime_error("interrupted") {}
+};
+
+/// How questions are answered when no person is asked.
+enum class Answers { Ask, Yes, No };
+
+/// What the controller is busy with, for the progress line and for Ctrl-C.
+enum class Activity { Idle, Run, Warmup, Gas, Other };
+
+/// Installs the Ctrl-C handler (counts presses; a third press while busy ends the program).
+void installInterruptHandler();
+
+class Console : public HostServices, public Events {
+ public:
+  struct Options {
+    Answers answers = Answers::Ask;
+    /// A person can answer on standard input.
+    bool interactive = false;
+    /// Standard output is a terminal: show the progress line.
+    bool progress = false;
+    /// Events and boxes go to this stream (standard error when standard output is JSON).
+    std::ostream* out = nullptr;
+    /// CSV file for Measurements and LaserRunning events ("" = none).
+    std::string logPath;
+  };
+
+  Console(Options options, Clock& clock);
+  ~Console() override;
+
+  /// The controller the console steers on Ctrl-C (nullptr: none yet).
+  void attach(Morvand* controller) { controller_ = controller; }
+  /// Called on every yield to let the laser (simulator) time move on.
+  std::function<void()> onYield;
+
+  /// Starts an activity: clears the interrupt count and the messages seen so far.
+  void begin(Activity activity, std::string label);
+  /// Ends the activity and clears the progress line.
+  void end();
+
+  /// A box or operator message as the operator saw it.
+  struct Notice {
+    std::string text;
+    std::string title;
+    int16_t style = 0;   ///< -1: a LaserMessenger event
+    int16_t answer = 0;  ///< the operator's answer to a box
+  };
+  const std::vector<Notice>& notices() const { return notices_; }
+  /// True when the operator answered a question No or Cancel during the activity.
+  bool declined() const;
+  /// True when a box with a stop icon was shown during the activity.
+  bool stopped() const;
+  /// A question answered No or Cancel, else the last box with a warning or stop icon, else
+  /// the last message; "" when none.
+  std::string lastProblem() const;
+  /// The last Measurements event (all -1 when the head is unplugged or unpowered).
+  struct Reading {
+    bool seen = false;
+    float temp = 0, pressure = 0, hvoltage = 0, filament = 0, supply = 0;
+  } lastReading;
+  /// The first Measurements event of the activity (the status poll's own reading).
+  Reading firstReading;
+  int32_t lastPulses = 0;
+  float lastEnergy = 0.0f;
+  /// True when Ctrl-C was pressed during the current activity.
+  bool interrupted() const { return handled_ > 0; }
+  /// Prints one line, keeping the progress line intact.
+  void line(const std::string& text);
+
+  // --- HostServices ---
+  int16_t messageBox(const std::string& text, int16_t style, const std::string& title) override;
+  std::string inputBox(const std::string& prompt, const std::string& title,
+                       const std::string& defaultText) override;
+  void yield() override;
+  void beep() override;
+
+  // --- Events ---
+  void Warmingup(float WarmingTime, bool& Cancel) override;
+  void LaserRunning(int32_t mPulseNum, float mEnergy) override;
+  void Measurements(float mtemp, float mPressure, float mHVoltage, float mFilaVolt,
+                    float mVoltTest) override;
+  void ValveStatus(int16_t mValveState, const std::string& mValveString) override;
+  void ExtRepRateRead(float mExtRepRate, const std::string& Msg) override;
+  void LaserMessenger(const std::string& mLaserMessage) override;
+
+ private:
+  double seconds();
+  void handleInterrupts();
+  void drawProgress(bool force);
+  void clearProgress();
+  int16_t ask(const std::string& text, int16_t style, const std::string& title);
+  std::string readAnswer(const std::string& promptText);
+  void log(const std::string& event, const std::string& values);
+
+  Options options_;
+  Clock& clock_;
+  Morvand* controller_ = nullptr;
+  std::ofstream log_;
+  std::vector<Notice> notices_;
+  Activity activity_ = Activity::Idle;
+  std::string label_;
+  int handled_ = 0;
+  int readings_ = 0;
+  bool cancelWarmup_ = false;
+  float warmLeft_ = -1.0f;
+  std::string valves_;
+  double start_ = 0.0;
+  int64_t lastDrawNs_ = 0;
+  bool progressShown_ = false;
+};
+
+}  // namespace morvand::cli

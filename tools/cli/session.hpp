@@ -1,0 +1,88 @@
+#pragma once
+// One use of the console: the card back end chosen by its URI, the settings directory, the
+// terminal host and the controller, created in that order and torn down in reverse (the
+// controller's shutdown writes the settings files back).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console.hpp"
+#include "morvand/card_driver.hpp"
+#include "morvand/clock.hpp"
+#include "morvand/morvand.hpp"
+
+namespace morvand::cli {
+
+/// How fast simulated time runs against the wall clock.
+struct Speed {
+  bool max = true;      ///< as fast as possible
+  double factor = 1.0;  ///< times real time when not max
+};
+/// Reads "max" or a positive number; UsageError otherwise.
+Speed parseSpeed(const std::string& text);
+
+/// A card back end: the driver, the clock the controller runs on, and what moves time.
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual std::shared_ptr<CardDriver> driver() = 0;
+  virtual Clock& clock() = 0;
+  /// Tells the back end which laser head is installed (the simulator builds its plant).
+  virtual void installLaser(int16_t model, int16_t gas) = 0;
+  /// One host yield: time moves on a little.
+  virtual void step() = 0;
+  /// Connects an external trigger source of this rate, Hz (0: none).
+  virtual void setExternalTrigger(double hz) = 0;
+};
+
+/// Opens the back end of a URI ("sim:1711", "sim:1710", "sim:1712", "sim:demo"). faults are
+/// simulator fault names. UsageError for an unknown URI or fault.
+std::unique_ptr<Backend> openBackend(const std::string& uri, Speed speed, uint64_t seed,
+                                     const std::vector<std::string>& faults);
+/// The fault names the back end knows, for --help and error messages.
+std::vector<std::string> faultNames();
+
+/// Options shared by every subcommand.
+struct GlobalOptions {
+  std::string card = "sim:1711";
+  std::string dir = ".";
+  std::string speed;  ///< "" = real time on a terminal, max otherwise
+  std::vector<std::string> faults;
+  std::string logPath;
+  bool yes = false;
+  bool no = false;
+  uint64_t seed = 1;
+};
+
+/// The four settings files, in the order they are read.
+const std::vector<std::string>& settingsFiles();
+
+class Session {
+ public:
+  /// jsonOutput: standard output carries JSON only; events and boxes go to standard error.
+  Session(const GlobalOptions& options, bool jsonOutput, bool defaultMaxSpeed = false);
+  ~Session();
+
+  /// The controller, created on first use from the settings files of the directory.
+  Morvand& controller();
+  /// Creates the controller and opens the card; Failure when no card answers.
+  Morvand& startCard();
+  Console& console() { return *console_; }
+  bool interactive() const { return interactive_; }
+  /// Connects an external trigger source of this rate to the laser, Hz.
+  void setExternalTrigger(double hz) { backend_->setExternalTrigger(hz); }
+
+ private:
+  GlobalOptions options_;
+  bool interactive_ = false;
+  std::unique_ptr<Backend> backend_;
+  std::unique_ptr<Console> console_;
+  std::unique_ptr<Morvand> controller_;
+};
+
+/// Switches to dir (Failure when it does not exist).
+void enterDirectory(const std::string& dir);
+
+}  // namespace morvand::cli

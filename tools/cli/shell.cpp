@@ -1,0 +1,382 @@
+#include "shell.hpp"
+
+#include <readline/history.h>
+#include <readline/readline.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+#include "morvand/reflection.hpp"
+
+namespace morvand::cli {
+namespace {
+
+namespace refl = morvand::reflection;
+
+const std::vector<std::string>& shellWords() {
+  static const std::vector<std::string> words{"help",   "properties", "methods", "list", "select",
+                                              "limits", "expect",     "echo",    "quit", "exit"};
+  return words;
+}
+
+Activity activityOf(const std::string& method) {
+  if (method == "LaserRun") return Activity::Run;
+  if (method == "ThyWarmup" || method == "MorvandStatus") return Activity::Warmup;
+  if (method == "GasAutoRefill" || method == "GasPartialRefill" || method == "OpticsSevStart" ||
+      method == "OpticsSevFinish" || method == "FillLaser") {
+    return Activity::Gas;
+  }
+  return Activity::Other;
+}
+
+std::string signature(const refl::MethodInfo& m) {
+  std::string text(m.name);
+  for (size_t i = 0; i < m.arguments.size(); ++i) {
+    const auto& a = m.arguments[i];
+    const bool optional = i + 1 == m.arguments.size() && m.defaultLast.has_value();
+    text += std::string(" ") + (optional ? "[" : "") + std::string(a.name) + ":" +
+            std::string(refl::typeName(a.type)) + (a.byReference ? "&" : "") +
+            (optional ? "]" : "");
+  }
+  if (m.result != refl::Type::Void) text += " -> " + std::string(refl::typeName(m.result));
+  return text;
+}
+
+double asNumber(const refl::Value& v) {
+  switch (refl::typeOf(v)) {
+    case refl::Type::Bool:
+      return std::get<bool>(v) ? 1.0 : 0.0;
+    case refl::Type::Int16:
+      return std::get<int16_t>(v);
+    case refl::Type::Int32:
+      return std::get<int32_t>(v);
+    case refl::Type::Single:
+      return std::get<float>(v);
+    case refl::Type::Double:
+      return std::get<double>(v);
+    default:
+      return 0.0;
+  }
+}
+
+Shell* g_completing = nullptr;
+
+char* completionGenerator(const char* text, int state) {
+  static std::vector<std::string> matches;
+  static size_t next = 0;
+  if (state == 0) {
+    matches = g_completing != nullptr ? g_completing->complete(text) : std::vector<std::string>{};
+    next = 0;
+  }
+  if (next >= matches.size()) return nullptr;
+  return strdup(matches[next++].c_str());
+}
+
+char** completion(const char* text, int, int) {
+  rl_attempted_completion_over = 1;  // no file names
+  return rl_completion_matches(text, completionGenerator);
+}
+
+}  // namespace
+
+std::vector<std::string> splitWords(const std::string& line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '\\' && i + 1 < line.size()) {
+        word += line[++i];
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        word += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+      inWord = true;
+    } else if (c == '#') {
+      break;
+    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else if (c == '=' && words.empty() && inWord) {
+      // NAME=VALUE: the name ends here.
+      words.push_back(word);
+      words.emplace_back("=");
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (quoted) throw UsageError("missing closing quote");
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+Shell::Shell(Session& session) : session_(session) {}
+
+std::vector<std::string> Shell::complete(const std::string& prefix) const {
+  std::vector<std::string> out;
+  const auto add = [&](std::string_view name) {
+    if (name.substr(0, prefix.size()) == prefix) out.emplace_back(name);
+  };
+  for (const auto& w : shellWords()) add(w);
+  for (const auto& p : refl::properties()) add(p.name);
+  for (const auto& m : refl::methods()) add(m.name);
+  for (const auto& [name, box] : lists_) add(name);
+  return out;
+}
+
+ListBox& Shell::list(const std::string& name) { return lists_[name]; }
+
+void Shell::showList(const std::string& name) {
+  const auto it = lists_.find(name);
+  if (it == lists_.end()) throw UsageError("no list named " + name);
+  const ListBox& box = it->second;
+  for (int16_t i = 0; i < box.ListCount(); ++i) {
+    session_.console().line(std::string(i == box.ListIndex() ? "* " : "  ") + std::to_string(i) +
+                            "  " + box.List(i) + "  (" + std::to_string(box.ItemData(i)) + ")");
+  }
+  if (box.ListCount() == 0) session_.console().line("(empty)");
+}
+
+void Shell::help(const std::vector<std::string>& words) {
+  Console& c = session_.console();
+  if (words.size() > 1) {
+    if (const auto* p = refl::findProperty(words[1])) {
+      c.line(std::string(p->name) + ": property, " + std::string(refl::typeName(p->type)));
+    } else if (const auto* m = refl::findMethod(words[1])) {
+      c.line(signature(*m));
+    } else {
+      throw UsageError("no property or method named " + words[1]);
+    }
+    return;
+  }
+  c.line("NAME                 read a property, or call a method without arguments");
+  c.line("NAME = VALUE         write a property");
+  c.line("NAME ARG...          call a method (Object arguments are list names)");
+  c.line("help NAME            type of a property, signature of a method");
+  c.line("properties, methods  every name;  limits  the model and fill limits");
+  c.line("list NAME            a list's items;  select NAME INDEX  choose an item");
+  c.line("expect NAME OP VALUE stop a script unless the property compares so (== != < <= > >=)");
+  c.line("echo TEXT            print;  quit  leave (the controller shuts down)");
+}
+
+void Shell::call(const std::string& name, const std::vector<std::string>& args) {
+  const auto* m = refl::findMethod(name);
+  Console& c = session_.console();
+  std::vector<refl::Value> values;
+  for (size_t i = 0; i < args.size() && i < m->arguments.size(); ++i) {
+    const auto& param = m->arguments[i];
+    if (param.type == refl::Type::List) {
+      values.emplace_back(static_cast<ListControl*>(&list(args[i])));
+    } else {
+      try {
+        values.push_back(refl::fromText(param.type, args[i]));
+      } catch (const refl::ValueError& e) {
+        throw UsageError(name + " " + std::string(param.name) + ": " + e.what());
+      }
+    }
+  }
+  if (args.size() > m->arguments.size()) {
+    throw UsageError(name + " takes " + std::to_string(m->arguments.size()) +
+                     " argument(s): " + signature(*m));
+  }
+  refl::Value result;
+  c.begin(activityOf(name), name);
+  try {
+    result = m->invoke(session_.controller(), values);
+  } catch (const refl::ValueError& e) {
+    c.end();
+    throw UsageError(std::string(e.what()) + " (" + signature(*m) + ")");
+  } catch (const Interrupted&) {
+    c.end();
+    session_.controller().CloseAllValves();
+    session_.controller().Halt();
+    throw Failure(name + " aborted by the operator; valves closed, laser halted");
+  } catch (const Error& e) {
+    c.end();
+    throw Failure(name + ": " + e.what());
+  }
+  c.end();
+  if (m->result != refl::Type::Void) c.line(name + " -> " + refl::toText(result));
+  for (size_t i = 0; i < m->arguments.size(); ++i) {
+    if (m->arguments[i].byReference) {
+      c.line(std::string(m->arguments[i].name) + " = " + refl::toText(values[i]));
+    }
+  }
+}
+
+void Shell::expect(const std::vector<std::string>& words) {
+  if (words.size() != 4) throw UsageError("expect NAME OP VALUE");
+  const auto* p = refl::findProperty(words[1]);
+  if (p == nullptr) throw UsageError("no property named " + words[1]);
+  const refl::Value actual = p->get(session_.controller());
+  const std::string& op = words[2];
+  bool ok = false;
+  if (p->type == refl::Type::String || p->type == refl::Type::Bool) {
+    const refl::Value wanted = refl::fromText(p->type, words[3]);
+    if (op == "==") {
+      ok = actual == wanted;
+    } else if (op == "!=") {
+      ok = actual != wanted;
+    } else {
+      throw UsageError("compare " + words[1] + " with == or !=");
+    }
+  } else {
+    double wanted = 0.0;
+    try {
+      wanted = asNumber(refl::fromText(refl::Type::Double, words[3]));
+    } catch (const refl::ValueError& e) {
+      throw UsageError(e.what());
+    }
+    const double a = asNumber(actual);
+    if (op == "==") {
+      ok = a == wanted;
+    } else if (op == "!=") {
+      ok = a != wanted;
+    } else if (op == "<") {
+      ok = a < wanted;
+    } else if (op == "<=") {
+      ok = a <= wanted;
+    } else if (op == ">") {
+      ok = a > wanted;
+    } else if (op == ">=") {
+      ok = a >= wanted;
+    } else {
+      throw UsageError("unknown comparison " + op + " (== != < <= > >=)");
+    }
+  }
+  if (!ok) {
+    throw Failure("expected " + words[1] + " " + op + " " + words[3] + ", it is " +
+                  refl::toText(actual));
+  }
+  session_.console().line("ok: " + words[1] + " = " + refl::toText(actual));
+}
+
+bool Shell::execute(const std::string& line) {
+  const std::vector<std::string> words = splitWords(line);
+  if (words.empty()) return true;
+  Console& c = session_.console();
+  const std::string& head = words[0];
+  if (head == "quit" || head == "exit") return false;
+  if (head == "help") {
+    help(words);
+  } else if (head == "properties") {
+    for (const auto& p : refl::properties()) {
+      c.line(std::string(p.name) + " : " + std::string(refl::typeName(p.type)));
+    }
+  } else if (head == "methods") {
+    for (const auto& m : refl::methods()) c.line(signature(m));
+  } else if (head == "list" && words.size() == 2) {
+    showList(words[1]);
+  } else if (head == "select" && words.size() == 3) {
+    const auto index = refl::fromText(refl::Type::Int16, words[2]);
+    try {
+      list(words[1]).SetListIndex(std::get<int16_t>(index));
+    } catch (const ListError& e) {
+      throw UsageError(e.what());
+    }
+    showList(words[1]);
+  } else if (head == "limits") {
+    const Limits l = session_.controller().limits();
+    c.line("RepRateMax " + std::to_string(l.RepRateMax) + ", RepRateMin " +
+           std::to_string(l.RepRateMin) + " Hz; TempMax " + refl::toText(l.TempMax) +
+           " C; PressMax " + refl::toText(l.PressMax) + " Torr; fill " +
+           refl::toText(l.FillPressLow) + " to " + refl::toText(l.FillPressHigh) +
+           " Torr; pump-out " + refl::toText(l.PumpoutTime) + " s");
+  } else if (head == "expect") {
+    expect(words);
+  } else if (head == "echo") {
+    std::string text;
+    for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
+    c.line(text);
+  } else if (const auto* p = refl::findProperty(head)) {
+    Morvand& m = session_.controller();
+    if (words.size() == 3 && words[1] == "=") {
+      try {
+        p->set(m, refl::fromText(p->type, words[2]));
+      } catch (const refl::ValueError& e) {
+        throw UsageError(head + ": " + e.what());
+      }
+    } else if (words.size() != 1) {
+      throw UsageError("write a property as " + head + " = VALUE");
+    }
+    c.line(head + " = " + refl::toText(p->get(m)));
+  } else if (refl::findMethod(head) != nullptr) {
+    call(head, std::vector<std::string>(words.begin() + 1, words.end()));
+  } else {
+    throw UsageError("unknown name " + head + " (help lists the commands)");
+  }
+  return true;
+}
+
+void runShell(Session& session) {
+  Shell shell(session);
+  session.startCard();
+  Console& c = session.console();
+  if (!isatty(STDIN_FILENO)) {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      try {
+        if (!shell.execute(line)) break;
+      } catch (const std::exception& e) {
+        std::cerr << "error: " << e.what() << '\n';
+      }
+    }
+    return;
+  }
+  c.line("morvand shell: help lists the commands, Tab completes names, quit leaves");
+  g_completing = &shell;
+  rl_attempted_completion_function = completion;
+  const char* home = std::getenv("HOME");
+  const std::string historyFile = home != nullptr ? std::string(home) + "/.morvand_history" : "";
+  if (!historyFile.empty()) read_history(historyFile.c_str());
+  for (;;) {
+    char* raw = readline("morvand> ");
+    if (raw == nullptr) {
+      std::cout << '\n';
+      break;
+    }
+    const std::string line(raw);
+    std::free(raw);
+    if (line.find_first_not_of(" \t") != std::string::npos) add_history(line.c_str());
+    try {
+      if (!shell.execute(line)) break;
+    } catch (const std::exception& e) {
+      std::cerr << "error: " << e.what() << '\n';
+    }
+  }
+  if (!historyFile.empty()) write_history(historyFile.c_str());
+  g_completing = nullptr;
+}
+
+void runScript(Session& session, const std::string& file) {
+  std::ifstream in(file);
+  if (!in) throw Failure("cannot read the script " + file);
+  Shell shell(session);
+  session.startCard();
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    const std::string where = file + ":" + std::to_string(number) + ": ";
+    try {
+      if (!shell.execute(line)) return;
+    } catch (const UsageError& e) {
+      throw UsageError(where + e.what());
+    } catch (const Failure& e) {
+      throw Failure(where + e.what());
+    }
+  }
+}
+
+}  // namespace morvand::cli
