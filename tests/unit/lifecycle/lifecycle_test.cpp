@@ -127,8 +127,10 @@ TEST_F(LifecycleTest, AFailingCounterResetAtShutdownIsReportedAndTheShutdownGoes
   card->failCall("CounterReset", 5);
   destroy();
   EXPECT_EQ(host.messages, (Strings{"counter reset failed"}));
-  EXPECT_EQ(card->texts("DioWritePortByte").front(), "DioWritePortByte(0, 16, 0)");
   EXPECT_EQ(card->texts("DeviceClose"), (Strings{"DeviceClose(42)"}));
+  const Strings writes = card->texts("DioWritePortByte");
+  ASSERT_FALSE(writes.empty());
+  EXPECT_EQ(writes.front(), "DioWritePortByte(0, 16, 0)");  // the fan still comes on
   EXPECT_TRUE(counterFileHolds("999,"));
 }
 

@@ -199,6 +199,19 @@ TEST_F(MotorDriveTest, RateZeroRampsToZeroAndSwitchesTheMotorOff) {
   EXPECT_EQ(m.RepRateMV, 0);
 }
 
+TEST_F(MotorDriveTest, TheStopRampStepsInDoublePrecisionAndStoresEachStepAsASingle) {
+  Morvand& m = start();
+  m.VoltMotorOld = 0.5f;
+  m.MotorVStart(0);
+  // Five tenths down from 0.5 do not reach 0 exactly: the last step is still above 0 and
+  // is written before the final 0 (a step computed in single precision would end at
+  // 1.4901161e-08 instead).
+  EXPECT_EQ(card->texts("AOVoltageOut"),
+            (Strings{"AOVoltageOut(1, 0.4)", "AOVoltageOut(1, 0.3)", "AOVoltageOut(1, 0.20000002)",
+                     "AOVoltageOut(1, 0.10000002)", "AOVoltageOut(1, 1.6391278e-08)",
+                     "AOVoltageOut(1, 0)"}));
+}
+
 TEST_F(MotorDriveTest, AFailedWriteDoesNotStopTheRamp) {
   Morvand& m = start();
   m.VoltMotorOld = 0.5f;

@@ -13,6 +13,14 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+/// First and last entry, "" when there is none (a missing call fails the check, not the run).
+[[maybe_unused]] std::string firstOf(const Strings& v) {
+  return v.empty() ? std::string() : v.front();
+}
+[[maybe_unused]] std::string lastOf(const Strings& v) {
+  return v.empty() ? std::string() : v.back();
+}
+
 class MotorModesTest : public ControllerTest {
  protected:
   /// A controller for the model code (LM-10 is 5, RepRateMax 310, medium 217) on a PCI-1711.
@@ -61,7 +69,7 @@ TEST_F(MotorModesTest, DCmotorOnKeepsTheChargeModeLineAsChModeAsks) {
   EXPECT_EQ(card->texts("DioWritePortByte"),
             (Strings{"DioWritePortByte(0, 14, 142)", "DioWritePortByte(0, 14, 140)",
                      "DioWritePortByte(0, 14, 136)", "DioWritePortByte(0, 14, 0)"}));
-  EXPECT_EQ(host.eventsNamed("MotorSelect").back(), "MotorSelect(0, 2)");
+  EXPECT_EQ(lastOf(host.eventsNamed("MotorSelect")), "MotorSelect(0, 2)");
 }
 
 TEST_F(MotorModesTest, DCmotorOnWithAnUnknownLevelResendsThePreviousPortRequest) {
@@ -153,7 +161,7 @@ TEST_F(MotorModesTest, MotorStartClimbsLevelByLevelToTheSpeedOfTheRate) {
     EXPECT_EQ(writes(), c.writes);
     const Strings selects = host.eventsNamed("MotorSelect");
     if (c.result) {
-      EXPECT_EQ(selects.back(), "MotorSelect(" + std::to_string(m.mmode) + ", 3)");
+      EXPECT_EQ(lastOf(selects), "MotorSelect(" + std::to_string(m.mmode) + ", 3)");
     } else {
       EXPECT_EQ(selects, (Strings{"MotorSelect(1, 2)"}));
     }
@@ -171,7 +179,7 @@ TEST_F(MotorModesTest, MotorStartTakesTheExternalRateRoundedHalfToEvenInExternal
   m.TrigMode = 0;  // internal: the rate set-point decides
   card->clearCalls();
   EXPECT_TRUE(m.MotorStart());
-  EXPECT_EQ(card->texts().back(), "DioWritePortByte(0, 14, 140)");
+  EXPECT_EQ(lastOf(card->texts()), "DioWritePortByte(0, 14, 140)");
 }
 
 TEST_F(MotorModesTest, MotorStartOnTheLm13GoesStraightToFullSpeed) {
@@ -225,7 +233,7 @@ TEST_F(MotorModesTest, MotorSetStepsThroughEachLowerLevelWithItsWaits) {
     host.events.clear();
     m_->MotorSet(c.rate);
     EXPECT_EQ(writes(), c.writes);
-    EXPECT_EQ(host.eventsNamed("MotorSelect").back(),
+    EXPECT_EQ(lastOf(host.eventsNamed("MotorSelect")),
               "MotorSelect(" + std::to_string(m_->mmode) + ", 4)");
   }
 }
@@ -236,7 +244,7 @@ TEST_F(MotorModesTest, MotorSetGoesOnThroughFailedWritesAndStillReportsTheLevel)
   m.MotorSet(300);
   EXPECT_EQ(card->texts("DioWritePortByte").size(), 3u);
   EXPECT_EQ(m.mmode, 0);
-  EXPECT_EQ(host.eventsNamed("MotorSelect").back(), "MotorSelect(0, 4)");
+  EXPECT_EQ(lastOf(host.eventsNamed("MotorSelect")), "MotorSelect(0, 4)");
 }
 
 }  // namespace

@@ -14,6 +14,14 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+/// First and last entry, "" when there is none (a missing call fails the check, not the run).
+[[maybe_unused]] std::string firstOf(const Strings& v) {
+  return v.empty() ? std::string() : v.front();
+}
+[[maybe_unused]] std::string lastOf(const Strings& v) {
+  return v.empty() ? std::string() : v.back();
+}
+
 class MotorSpeedTest : public ControllerTest {
  protected:
   /// Destroys the controller and starts over with a new card and card context.
@@ -63,7 +71,7 @@ TEST_F(MotorSpeedTest, ATachometerPeriodOnThe1711GivesTheSpeedOfOneRevolution) {
   EXPECT_EQ(reads[0], "MotorRpmRead(" + std::to_string(static_cast<int>(rpm)) + ", 0.5, 10.5)");
   EXPECT_EQ(m.MotorCT, 1);  // one measurement started
   // The inputs are read from the 1711's input port.
-  EXPECT_EQ(card->texts("DioReadPortByte").front(), "DioReadPortByte(0)");
+  EXPECT_EQ(firstOf(card->texts("DioReadPortByte")), "DioReadPortByte(0)");
 }
 
 TEST_F(MotorSpeedTest, NoTachometerPulsesWithinHalfASecondReadAsStandstill) {

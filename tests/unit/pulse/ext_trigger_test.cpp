@@ -13,6 +13,14 @@ namespace morvand::test {
 namespace {
 
 using Strings = std::vector<std::string>;
+
+/// First and last entry, "" when there is none (a missing call fails the check, not the run).
+[[maybe_unused]] std::string firstOf(const Strings& v) {
+  return v.empty() ? std::string() : v.front();
+}
+[[maybe_unused]] std::string lastOf(const Strings& v) {
+  return v.empty() ? std::string() : v.back();
+}
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
@@ -47,7 +55,7 @@ TEST_F(ExtTriggerTest, TheExternalStartInputHasHysteresisBetweenOneAndFourVolts)
   m.ExtStartFlag = true;
   EXPECT_FALSE(m.ExtStart());  // 1.0 V is not below 1
   EXPECT_TRUE(m.ExtStartFlag);
-  EXPECT_EQ(card->texts("AIVoltageIn").front(), "AIVoltageIn(9, 0, 0)");
+  EXPECT_EQ(firstOf(card->texts("AIVoltageIn")), "AIVoltageIn(9, 0, 0)");
 }
 
 TEST_F(ExtTriggerTest, AFailedStartReadingIsReportedAndCountsAsInactive) {

@@ -12,6 +12,14 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+/// First and last entry, "" when there is none (a missing call fails the check, not the run).
+[[maybe_unused]] std::string firstOf(const Strings& v) {
+  return v.empty() ? std::string() : v.front();
+}
+[[maybe_unused]] std::string lastOf(const Strings& v) {
+  return v.empty() ? std::string() : v.back();
+}
+
 class GeneratorTest : public ControllerTest {
  protected:
   /// Destroys the controller and starts over with a new card and card context.
@@ -152,7 +160,7 @@ TEST_F(GeneratorTest, HaltOnThe1712SkipsTheCounterSwitchButDoesEverythingElse) {
   m.Halt();
   EXPECT_TRUE(card->texts("CounterFreqStart").empty());
   EXPECT_EQ(card->texts("CounterReset"), (Strings{"CounterReset(0)"}));
-  EXPECT_EQ(card->texts("DioWritePortByte").back(), "DioWritePortByte(1, 128, 0)");
+  EXPECT_EQ(lastOf(card->texts("DioWritePortByte")), "DioWritePortByte(1, 128, 0)");
   EXPECT_EQ(m.flag2, 1);
 }
 
@@ -163,8 +171,8 @@ TEST_F(GeneratorTest, AHaltWhoseCounterSwitchFailsStillStopsTheGeneratorTheRunAn
   m.Halt();
   EXPECT_EQ(host.messages, (Strings{"driver error 6"}));
   EXPECT_EQ(card->texts("CounterReset"), (Strings{"CounterReset(0)"}));
-  EXPECT_EQ(card->texts("AOVoltageOut").back(), "AOVoltageOut(0, 0)");
-  EXPECT_EQ(card->texts("DioWritePortByte").back(), "DioWritePortByte(1, 128, 0)");
+  EXPECT_EQ(lastOf(card->texts("AOVoltageOut")), "AOVoltageOut(0, 0)");
+  EXPECT_EQ(lastOf(card->texts("DioWritePortByte")), "DioWritePortByte(1, 128, 0)");
   EXPECT_EQ(m.flag2, 1);
 }
 
