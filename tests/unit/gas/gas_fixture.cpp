@@ -99,7 +99,9 @@ Morvand& GasTest::start(int16_t model, int16_t gas, bool popups) {
   card->setAnalogSource(kGaugeChannel, [this] { return gaugeVolts(pressure(), scale); });
   card->onCall = [this](const DriverCall& call) {
     if (call.op == "DioWritePortByte" && call.fields.at(0) == kValvePort) {
-      opened_[static_cast<int16_t>(call.fields.at(2))] = now();
+      const auto pattern = static_cast<int16_t>(call.fields.at(2));
+      opened_[pattern] = now();
+      writes_.emplace_back(pattern, now());
     }
   };
   return m;

@@ -53,6 +53,8 @@ class GasTest : public ControllerTest {
   double sinceOpened(int16_t pattern);
   /// Valve patterns the ValveStatus events reported, in order.
   std::vector<int> valvePatterns() const;
+  /// Every pattern written to the valve port with the time of the write, s.
+  const std::vector<std::pair<int16_t, double>>& valveWrites() const { return writes_; }
   /// Lines of the valve port as last written.
   int16_t valvePort() { return card->portOut[1]; }
   /// Gauge readings (AIVoltageIn on channel 0) so far.
@@ -80,6 +82,7 @@ class GasTest : public ControllerTest {
 
  private:
   std::map<int16_t, double> opened_;
+  std::vector<std::pair<int16_t, double>> writes_;
   std::map<int16_t, std::function<float(double)>> laws_;
   float held_ = 0.0f;
 };
