@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "morvand/models.hpp"
+
 namespace morvand::sim {
 
 namespace {
@@ -57,21 +59,23 @@ LaserSpec laserSpecFor(int16_t model, int16_t gas) {
   LaserSpec s;
   s.model = model;
   s.gas = gas;
-  // The high-pressure heads carry the wide-range gauge.
-  s.gaugeTorrPerVolt = contains({31, 33, 42, 50, 58, 59, 60}, model) ? 1350.0f : 645.0f;
-  // Charging supplies: 15 kV class heads are programmed 3 kV/V, 25 kV class 6 kV/V.
+  s.gaugeTorrPerVolt = static_cast<float>(pressScaleFor(model));
+  // Charging supplies: the 15 kV class heads are programmed at 3 kV/V, the 25 kV class at
+  // 6 kV/V, every other head at 4 kV/V.
   if (contains({31, 32, 33, 42, 50, 58}, model)) {
     s.chargerKvPerVolt = 3.0f;
   } else if (contains({44, 45, 55}, model)) {
     s.chargerKvPerVolt = 6.0f;
   }
-  // Working point of the discharge: fluorine runs hotter, the 25 kV heads far higher.
-  if (s.chargerKvPerVolt == 6.0f) {
-    s.halfEnergyKv = 20.5f;
-  } else if (gas == 1) {
-    s.halfEnergyKv = 12.8f;
-  } else {
-    s.halfEnergyKv = 12.3f;
+  if (const ModelInfo* info = findModel(model)) {
+    const EnergyCell& cell = info->cellFor(info->gasFor(gas));
+    // The discharge reaches half its full energy a little above the low end of the head's
+    // voltage window (never below 12.3 kV), and the monitor is calibrated so that full
+    // energy reads the model's top of scale.
+    s.halfEnergyKv = std::max(12.3f, cell.HiVoltMin + 0.3f);
+    if (cell.EnergyScale && *cell.EnergyScale > 0.0f) {
+      s.monitorFullScaleVolts = std::clamp(cell.MaxEnergyVal / *cell.EnergyScale, 0.5f, 9.5f);
+    }
   }
   return s;
 }

@@ -255,14 +255,20 @@ TEST_F(PlantTest, TheSameSeedGivesTheSameReadingsAndAnotherSeedOthers) {
   EXPECT_NE(readings(3), readings(4));
 }
 
-TEST(LaserSpecTest, HeadsDifferInGaugeScaleChargerGainAndWorkingVoltage) {
+TEST(LaserSpecTest, HeadsDifferInGaugeScaleChargerGainWorkingVoltageAndMonitor) {
   EXPECT_EQ(laserSpecFor(31, 3).gaugeTorrPerVolt, 1350.0f);
   EXPECT_EQ(laserSpecFor(31, 3).chargerKvPerVolt, 3.0f);
   EXPECT_EQ(laserSpecFor(44, 3).chargerKvPerVolt, 6.0f);
-  EXPECT_GT(laserSpecFor(44, 3).halfEnergyKv, 19.0f);
-  EXPECT_EQ(laserSpecFor(5, 1).gaugeTorrPerVolt, 645.0f);
-  EXPECT_EQ(laserSpecFor(5, 1).chargerKvPerVolt, 4.0f);
-  EXPECT_GT(laserSpecFor(5, 1).halfEnergyKv, laserSpecFor(5, 3).halfEnergyKv);
+  EXPECT_NEAR(laserSpecFor(44, 3).halfEnergyKv, 19.3f, 1e-5);  // KrF window 24-19 kV
+  EXPECT_EQ(laserSpecFor(5, 3).gaugeTorrPerVolt, 645.0f);
+  EXPECT_EQ(laserSpecFor(5, 3).chargerKvPerVolt, 4.0f);
+  EXPECT_NEAR(laserSpecFor(5, 1).halfEnergyKv, 12.8f, 1e-5);  // fluorine window from 12.5 kV
+  EXPECT_NEAR(laserSpecFor(5, 3).halfEnergyKv, 12.3f, 1e-5);
+  // LM-10 on KrF: 45 energy units at 8 per monitor volt.
+  EXPECT_NEAR(laserSpecFor(5, 3).monitorFullScaleVolts, 45.0f / 8.0f, 1e-5);
+  // A cell without a monitor scale keeps the default calibration.
+  EXPECT_EQ(laserSpecFor(5, 1).monitorFullScaleVolts, 5.0f);
+  EXPECT_EQ(laserSpecFor(15, 1).chargerKvPerVolt, 4.0f);  // code without a model
 }
 
 TEST(FaultTest, EveryFaultHasAUniqueNameThatLeadsBackToIt) {

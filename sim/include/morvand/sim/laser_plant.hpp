@@ -27,7 +27,8 @@ struct LaserSpec {
   double gasLifetimePulses = 2.0e7;                   ///< pulses that deplete the halogen to 1/e
 };
 
-/// The installed laser of a model code and gas code (charger gain, gauge scale, discharge).
+/// The installed laser of a model code and gas code: charger gain, gauge scale, working
+/// voltage and monitor calibration of that head (defaults for codes without a model).
 LaserSpec laserSpecFor(int16_t model, int16_t gas);
 
 class LaserPlant {
