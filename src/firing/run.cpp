@@ -123,11 +123,10 @@ void Morvand::runStartSequence() {
   run_.VoltSetOld = VoltSet;
   CounterTotal = 0;
   PulseNum = 0;
-  VoltageSet(VoltSet);
-
   // A stop asked for while the start waited (LaserStop, Halt, a failed power or interlock
   // input) stands: nothing is switched on, and the first pass ends the run.
   if (flag2 == 1) return;
+  VoltageSet(VoltSet);
 
   const char* text = nullptr;
   if (LaserStandby && TrigMode == 0) {

@@ -205,19 +205,36 @@ TEST_F(RunStartTest, AStandbyStartWaitsWithInternalTriggerAndFiresAtOnceWithExte
   EXPECT_EQ(host.messages.at(1), "Laser Running");
 }
 
-TEST_F(RunStartTest, AStopDuringTheStartWaitIsKeptAndNothingIsSwitchedOn) {
-  Morvand& m = ready();
-  host.onYield = [&] {
-    const double t = timed.timeOf("Starting Laser");
-    if (t > 0.0 && timed.seconds() - t > 3.0 && m.flag2 != 1) m.LaserStop();
-  };
-  m.LaserRun();
-  EXPECT_EQ(host.messages, (std::vector<std::string>{"Starting Laser", "Laser Operation Stopped"}));
-  EXPECT_TRUE(card->texts("CounterPulseStart").empty());
-  const auto calls = card->texts();
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), "DioWritePortByte(0, 128, 128)"), 0);
-  // The stop sequence still runs.
-  EXPECT_EQ(callsFrom("Laser Operation Stopped", kStopPrefixes), stopLines(true));
+TEST_F(RunStartTest, AStopOrHaltDuringTheStartWaitIsKeptAndNothingIsSwitchedOn) {
+  for (bool halt : {false, true}) {
+    Morvand& m = ready();
+    host.onYield = [&] {
+      const double t = timed.timeOf("Starting Laser");
+      if (t > 0.0 && timed.seconds() - t > 3.0 && m.flag2 != 1) {
+        if (halt) {
+          m.Halt();
+        } else {
+          m.LaserStop();
+        }
+      }
+    };
+    m.LaserRun();
+    EXPECT_EQ(host.messages,
+              (std::vector<std::string>{"Starting Laser", "Laser Operation Stopped"}));
+    EXPECT_TRUE(card->texts("CounterPulseStart").empty());
+    const auto calls = card->texts();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "DioWritePortByte(0, 128, 128)"), 0);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "AOVoltageOut(0, 3.125)"), 0);
+    // The stop sequence still runs.
+    EXPECT_EQ(callsFrom("Laser Operation Stopped", kStopPrefixes), stopLines(true));
+    EXPECT_EQ(m.PulseNum, 0);
+
+    host.onYield = nullptr;
+    m_.reset();
+    card->clearCalls();
+    timed.texts.clear();
+    host.messages.clear();
+  }
 }
 
 TEST_F(RunStartTest, ASecondRunDuringARunIsRefusedAndChangesNothing) {
