@@ -25,6 +25,7 @@ void Morvand::GasAutoRefill() {
   if (!cardSelected()) return;
   if (gasProcedureRefused(true)) return;
   gas::ActiveMark active(gas_.procedureActive);
+  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
   const float& torr = gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the pump-and-premix opening ends every path.
@@ -84,13 +85,7 @@ void Morvand::GasAutoRefill() {
     refillCycles(torr + gas::kMinimumRise, true);
   };
 
-  try {
-    phases();
-  } catch (...) {
-    // A fault that fails the call must not leave gas lines open.
-    CloseAllValves();
-    throw;
-  }
+  phases();
   GasFilterPress();
 }
 

@@ -38,7 +38,10 @@ void Morvand::GasFilterPress() {
   if (!cardSelected()) return;
   CloseAllValves();
   OpenValves(gas::kPatternFilterPress);
-  Waiting(kFilterPressTime);
+  {
+    gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+    Waiting(kFilterPressTime);
+  }
   CloseAllValves();
 }
 

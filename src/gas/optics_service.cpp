@@ -50,6 +50,7 @@ constexpr const char* kServiceCompleteNote = "The Optics Service Complete";
 bool Morvand::OpticsSevStart() {
   if (gasProcedureRefused(false)) return false;
   gas::ActiveMark active(gas_.procedureActive);
+  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
   const float& torr = gas_.PressTorr;
 
   // A step that ran out of time asks whether to go on; No ends the service.
@@ -66,130 +67,111 @@ bool Morvand::OpticsSevStart() {
                               "Purge Problem: Purge to " + p + " Torr");
   };
 
-  const auto steps = [&]() -> bool {
-    operatorMessage(gas::kManualValve.text, gas::kManualValve.style, gas::kManualValve.title);
-    if (gasQuestionRefused(kHeliumCylinder.text, kHeliumCylinder.style, kHeliumCylinder.title,
-                           kHeliumCylinder.text)) {
-      return false;
-    }
-    operatorMessage(kRegulator.text, kRegulator.style, kRegulator.title);
-    Punits = gas::kUnitsTorr;
+  operatorMessage(gas::kManualValve.text, gas::kManualValve.style, gas::kManualValve.title);
+  if (gasQuestionRefused(kHeliumCylinder.text, kHeliumCylinder.style, kHeliumCylinder.title,
+                         kHeliumCylinder.text)) {
+    return false;
+  }
+  operatorMessage(kRegulator.text, kRegulator.style, kRegulator.title);
+  Punits = gas::kUnitsTorr;
+  PressMes();
+  if (torr < 0.0f) {  // a gauge below its zero volts is broken
+    operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
+    return false;
+  }
+  if (torr < kLowChamber) {
+    const auto& q = gas::kChamberLow760;
+    if (gasQuestionRefused(q.text, q.style, q.title, kChamberLowNote)) return false;
+  }
+
+  // First pump-out; its drop is checked once, after 15 s.
+  Pumpout();
+  const float startPressure = torr;
+  const double start = myTimer();
+  float checkTime = kFirstPumpCheck;
+  float elapsed = 0.0f;
+  while (elapsed < kFirstPumpTime && torr > kPumpedOut) {
+    elapsed = util::toSingle(myTimer() - start);
+    yieldToHost();
     PressMes();
-    if (torr < 0.0f) {  // a gauge below its zero volts is broken
-      operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
-      return false;
-    }
-    if (torr < kLowChamber) {
-      const auto& q = gas::kChamberLow760;
-      if (gasQuestionRefused(q.text, q.style, q.title, kChamberLowNote)) return false;
-    }
-
-    // First pump-out; its drop is checked once, after 15 s.
-    Pumpout();
-    const float startPressure = torr;
-    const double start = myTimer();
-    float checkTime = kFirstPumpCheck;
-    float elapsed = 0.0f;
-    while (elapsed < kFirstPumpTime && torr > kPumpedOut) {
-      elapsed = util::toSingle(myTimer() - start);
-      yieldToHost();
-      PressMes();
-      if (elapsed > checkTime) {
-        if (torr + kMinimumDrop > startPressure) {
-          CloseAllValves();
-          operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
-          return false;
-        }
-        checkTime = kFirstPumpTime + 10.0f;  // beyond the pump-out: the check is not repeated
-      }
-    }
-    if (torr > kPumpedOut) {
-      CloseAllValves();
-      if (pumpProblemRefused()) return false;
-    }
-
-    HeliumFill();
-    pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
-    if (torr < kPurged) {
-      CloseAllValves();
-      if (purgeProblemRefused()) return false;
-    }
-
-    Pumpout();
-    pollPressure(kSecondPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
-    if (torr > kPumpedOut) {
-      CloseAllValves();
-      if (pumpProblemRefused()) return false;
-    }
-
-    // Helium fill: above 900 Torr at any time, or exactly 900 once the fill time is over.
-    HeliumFill();
-    const double fillStart = myTimer();
-    for (;;) {
-      const float fillElapsed = util::toSingle(myTimer() - fillStart);
-      yieldToHost();
-      PressMes();
-      if (torr > kHeliumFilled) break;
-      if (fillElapsed >= kHeliumFillTime) {
-        if (torr == kHeliumFilled) break;
+    if (elapsed > checkTime) {
+      if (torr + kMinimumDrop > startPressure) {
         CloseAllValves();
-        operatorMessage(kLowHelium.text, kLowHelium.style, kLowHelium.title);
+        operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
         return false;
       }
+      checkTime = kFirstPumpTime + 10.0f;  // beyond the pump-out: the check is not repeated
     }
-
-    // Helium and main stay open: helium flows out while the optics are off.
-    operatorMessage(kServiceNow.text, kServiceNow.style, kServiceNow.title);
-    return true;
-  };
-
-  try {
-    return steps();
-  } catch (...) {
-    // A fault that fails the call must not leave gas lines open.
-    CloseAllValves();
-    throw;
   }
+  if (torr > kPumpedOut) {
+    CloseAllValves();
+    if (pumpProblemRefused()) return false;
+  }
+
+  HeliumFill();
+  pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
+  if (torr < kPurged) {
+    CloseAllValves();
+    if (purgeProblemRefused()) return false;
+  }
+
+  Pumpout();
+  pollPressure(kSecondPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
+  if (torr > kPumpedOut) {
+    CloseAllValves();
+    if (pumpProblemRefused()) return false;
+  }
+
+  // Helium fill: above 900 Torr at any time, or exactly 900 once the fill time is over.
+  HeliumFill();
+  const double fillStart = myTimer();
+  for (;;) {
+    const float fillElapsed = util::toSingle(myTimer() - fillStart);
+    yieldToHost();
+    PressMes();
+    if (torr > kHeliumFilled) break;
+    if (fillElapsed >= kHeliumFillTime) {
+      if (torr == kHeliumFilled) break;
+      CloseAllValves();
+      operatorMessage(kLowHelium.text, kLowHelium.style, kLowHelium.title);
+      return false;
+    }
+  }
+
+  // Helium and main stay open: helium flows out while the optics are off.
+  operatorMessage(kServiceNow.text, kServiceNow.style, kServiceNow.title);
+  return true;
 }
 
 bool Morvand::OpticsSevFinish() {
   if (gasProcedureRefused(true)) return false;
   gas::ActiveMark active(gas_.procedureActive);
+  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
 
-  const auto steps = [&]() -> bool {
-    if (gasQuestionRefused(kServiceComplete.text, kServiceComplete.style, kServiceComplete.title,
-                           kServiceCompleteNote)) {
-      return false;
-    }
-    Punits = gas::kUnitsTorr;
-    // Pump, purge, pump, purge, pump: the air let in with the optics is diluted away.
-    for (int pumpout = 1; pumpout <= kFinishPumpouts; ++pumpout) {
-      Pumpout();
-      pollPressure(kFinishPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
-      if (pumpout == kFinishPumpouts) {
-        CloseAllValves();
-        break;
-      }
-      HeliumFill();
-      pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
-      CloseAllValves();
-    }
-    // Premix fill: it stops at the target, at either limit or when its time is over.
-    const float stopAbove =
-        std::min({fill_.FillPressLow, fill_.FillPressHigh, gas::fillCap(LaserTypeFlag)});
-    GasFill();
-    pollPressure(kFinishFillTime, PollStop::Above, stopAbove, true);
-    CloseAllValves();
-    return true;
-  };
-
-  try {
-    return steps();
-  } catch (...) {
-    // A fault that fails the call must not leave gas lines open.
-    CloseAllValves();
-    throw;
+  if (gasQuestionRefused(kServiceComplete.text, kServiceComplete.style, kServiceComplete.title,
+                         kServiceCompleteNote)) {
+    return false;
   }
+  Punits = gas::kUnitsTorr;
+  // Pump, purge, pump, purge, pump: the air let in with the optics is diluted away.
+  for (int pumpout = 1; pumpout <= kFinishPumpouts; ++pumpout) {
+    Pumpout();
+    pollPressure(kFinishPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
+    if (pumpout == kFinishPumpouts) {
+      CloseAllValves();
+      break;
+    }
+    HeliumFill();
+    pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
+    CloseAllValves();
+  }
+  // Premix fill: it stops at the target, at either limit or when its time is over.
+  const float stopAbove =
+      std::min({fill_.FillPressLow, fill_.FillPressHigh, gas::fillCap(LaserTypeFlag)});
+  GasFill();
+  pollPressure(kFinishFillTime, PollStop::Above, stopAbove, true);
+  CloseAllValves();
+  return true;
 }
 
 }  // namespace morvand

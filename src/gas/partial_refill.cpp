@@ -32,6 +32,7 @@ constexpr gas::Message kPreFillTimeout{
 void Morvand::GasPartialRefill() {
   if (gasProcedureRefused(true)) return;
   gas::ActiveMark active(gas_.procedureActive);
+  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
   const float& torr = gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the model with the high-pressure head also
@@ -98,13 +99,7 @@ void Morvand::GasPartialRefill() {
     refillCycles(torr + gas::kMinimumRise, false);
   };
 
-  try {
-    phases();
-  } catch (...) {
-    // A fault that fails the call must not leave gas lines open.
-    CloseAllValves();
-    throw;
-  }
+  phases();
   if (LaserTypeFlag == gas::kHighPressureModel) GasFilterPress();
 }
 

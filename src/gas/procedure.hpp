@@ -3,6 +3,8 @@
 // marker that a procedure is running.
 
 #include <cstdint>
+#include <exception>
+#include <utility>
 
 namespace morvand::gas {
 
@@ -84,6 +86,27 @@ class ActiveMark {
  private:
   bool& flag_;
   bool previous_;
+};
+
+/// Runs close (closing every valve) when a fault that fails the call unwinds the procedure,
+/// so that no gas line is left open behind an error.
+template <typename Close>
+class CloseOnFault {
+ public:
+  explicit CloseOnFault(Close close) : close_(std::move(close)) {}
+  ~CloseOnFault() {
+    if (std::uncaught_exceptions() <= pending_) return;
+    try {
+      close_();
+    } catch (...) {  // the first fault is the one the caller gets
+    }
+  }
+  CloseOnFault(const CloseOnFault&) = delete;
+  CloseOnFault& operator=(const CloseOnFault&) = delete;
+
+ private:
+  Close close_;
+  int pending_ = std::uncaught_exceptions();
 };
 
 }  // namespace morvand::gas

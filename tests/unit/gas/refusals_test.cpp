@@ -106,6 +106,12 @@ TEST_F(GasProcedure, FaultThatFailsTheCallLeavesEveryValveClosed) {
   EXPECT_THROW(m.OpticsSevStart(), std::runtime_error);
   EXPECT_EQ(valvePort(), 0);
   EXPECT_FALSE(gasState().procedureActive);
+
+  host.onYield = [&] {
+    if (valvePort() == 3) throw std::runtime_error("host gone");
+  };
+  EXPECT_THROW(m.GasFilterPress(), std::runtime_error);
+  EXPECT_EQ(valvePort(), 0);
 }
 
 TEST_F(GasProcedure, ProcedureStartedDuringAnotherLeavesItMarkedAsRunning) {
