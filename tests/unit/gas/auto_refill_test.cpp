@@ -237,5 +237,17 @@ TEST_P(AutoRefill, HighPressureModelFillsPastTheCommonCap) {
 
 INSTANTIATE_TEST_SUITE_P(PopupsAndEvents, AutoRefill, ::testing::Bool());
 
+class AutoRefillUnits : public GasTest {};
+
+TEST_F(AutoRefillUnits, HostSwitchingToMillibarMidwayDoesNotMoveTheTorrLimits) {
+  Morvand& m = start(5, 1, false);
+  // 2400 Torr is 3158 mbar: compared as mbar it would pass the 3100 Torr cap.
+  host.onYield = [&] { m.Punits = 1; };
+  m.GasAutoRefill();
+  EXPECT_EQ(valvePatterns(), kOneCycle);
+  EXPECT_TRUE(told().empty());
+  EXPECT_GT(m.Pressure, 3158.0f);  // the host sees mbar
+}
+
 }  // namespace
 }  // namespace morvand::test
