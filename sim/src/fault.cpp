@@ -6,7 +6,7 @@
 namespace morvand::sim {
 
 namespace {
-constexpr std::array<std::pair<Fault, std::string_view>, 10> kFaults{{
+constexpr std::array<std::pair<Fault, std::string_view>, kFaultCount> kFaults{{
     {Fault::HeadUnplugged, "head-unplugged"},
     {Fault::PowerLost, "power-lost"},
     {Fault::InterlockOpen, "interlock-open"},

@@ -130,3 +130,24 @@ INSTANTIATE_TEST_SUITE_P(EachCard, SessionTest,
 
 }  // namespace
 }  // namespace morvand::scenario
+
+namespace morvand::scenario {
+namespace {
+
+class DemoTest : public Scenario {};
+
+TEST_F(DemoTest, TheDemoCardIsSelectedWithoutBeingOpenedAndStillDrivesTheValves) {
+  start("sim:demo");
+  ASSERT_TRUE(m->StandardCard());
+  EXPECT_EQ(m->PCIcard, 1711);
+  EXPECT_EQ(card().calls(sim::DriverOp::DeviceOpen), 0u);
+  m->Pumpout();
+  EXPECT_EQ(plant().valveLines(), 25);
+  EXPECT_EQ(m->ValveString, "Pump Main Vaccume Opened");
+  // No feature record was read, so no input range is listed: a reading fails before the
+  // driver is called.
+  EXPECT_THROW(m->PressMes(), IndexError);
+}
+
+}  // namespace
+}  // namespace morvand::scenario

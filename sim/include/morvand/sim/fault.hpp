@@ -1,6 +1,7 @@
 #pragma once
 /// Faults the simulated laser can be given, each switchable at any virtual time.
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,8 @@ enum class Fault {
   Overheating,        ///< the heat-exchanger fan is dead: firing heats the gas unchecked
   EnergyMonitorDead,  ///< the energy monitor output stays at 0 V
 };
+
+inline constexpr std::size_t kFaultCount = 10;
 
 /// Short name used by tests and the console ("pump-failure").
 std::string_view faultName(Fault fault);

@@ -106,7 +106,7 @@ class LaserPlant {
   LaserSpec spec_;
   std::mt19937_64 rng_;
   double t_ = 0.0;  // s, plant time already integrated
-  std::array<bool, 10> faults_{};
+  std::array<bool, kFaultCount> faults_{};
 
   uint8_t control_ = 0;
   uint8_t valves_ = 0;

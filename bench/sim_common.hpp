@@ -1,0 +1,82 @@
+#pragma once
+// Shared ground of the simulator benchmarks: a temporary settings directory, a controller on
+// a simulated installation, and a summary of repeated wall-time measurements.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "morvand/card_context.hpp"
+#include "morvand/morvand.hpp"
+#include "morvand/sim/simulation.hpp"
+
+namespace simbench {
+
+/// Makes a fresh directory with the four settings files the current one for its lifetime.
+class TempSettings {
+ public:
+  TempSettings(int16_t model, int16_t gas) : previous_(std::filesystem::current_path()) {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("morvand-bench-" +
+            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(dir_);
+    std::filesystem::current_path(dir_);
+    std::ofstream("Paramdata") << "25,0,0,0\r\n";
+    std::ofstream("Typedata") << model << "," << gas << "\r\n";
+    std::ofstream("Counter") << "0,0\r\n";
+    std::ofstream("Industrial") << "0\r\n";
+  }
+  ~TempSettings() {
+    std::error_code ec;
+    std::filesystem::current_path(previous_, ec);
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+ private:
+  std::filesystem::path previous_;
+  std::filesystem::path dir_;
+};
+
+/// A controller with its card opened on a simulated installation.
+struct Installation {
+  Installation(const std::string& uri, int16_t model, int16_t gas, uint64_t seed)
+      : settings(model, gas), sim(morvand::sim::makeSimulation(uri, seed)) {
+    sim->plant->setLaser(model, gas);
+    morvand::CardContext::current().reset();
+    morvand::CardContext::current().setDriver(sim->card);
+    m = std::make_unique<morvand::Morvand>(sim->host, &sim->host, &sim->clock);
+    m->StandardCard();
+  }
+  ~Installation() {
+    m.reset();
+    morvand::CardContext::current().reset();
+  }
+  double virtualSeconds() { return std::chrono::duration<double>(sim->clock.now()).count(); }
+  uint64_t driverCalls() const {
+    uint64_t n = 0;
+    for (size_t i = 0; i < morvand::sim::kDriverOpCount; ++i) {
+      n += sim->card->calls(static_cast<morvand::sim::DriverOp>(i));
+    }
+    return n;
+  }
+
+  TempSettings settings;
+  std::unique_ptr<morvand::sim::Simulation> sim;
+  std::unique_ptr<morvand::Morvand> m;
+};
+
+/// Prints min / median / max of the wall times (ms) and returns the median.
+inline double summarize(const char* what, std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  const double median = ms[ms.size() / 2];
+  std::printf("%s: wall time over %zu runs: min %.1f ms, median %.1f ms, max %.1f ms\n", what,
+              ms.size(), ms.front(), median, ms.back());
+  return median;
+}
+
+}  // namespace simbench
