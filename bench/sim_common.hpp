@@ -2,6 +2,8 @@
 // Shared ground of the simulator benchmarks: a temporary settings directory, a controller on
 // a simulated installation, and a summary of repeated wall-time measurements.
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -70,13 +72,24 @@ struct Installation {
   std::unique_ptr<morvand::Morvand> m;
 };
 
-/// Prints min / median / max of the wall times (ms) and returns the median.
-inline double summarize(const char* what, std::vector<double> ms) {
+/// Processor time of the calling thread, ms (unaffected by other processes on the machine).
+inline double threadCpuMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+/// Prints min / median / max of the wall and processor times (ms) and returns the median
+/// wall time.
+inline double summarize(const char* what, std::vector<double> ms, std::vector<double> cpu) {
   std::sort(ms.begin(), ms.end());
-  const double median = ms[ms.size() / 2];
-  std::printf("%s: wall time over %zu runs: min %.1f ms, median %.1f ms, max %.1f ms\n", what,
-              ms.size(), ms.front(), median, ms.back());
-  return median;
+  std::sort(cpu.begin(), cpu.end());
+  std::printf(
+      "%s over %zu runs: wall min %.1f / median %.1f / max %.1f ms; "
+      "processor min %.1f / median %.1f / max %.1f ms\n",
+      what, ms.size(), ms.front(), ms[ms.size() / 2], ms.back(), cpu.front(), cpu[cpu.size() / 2],
+      cpu.back());
+  return ms[ms.size() / 2];
 }
 
 }  // namespace simbench

@@ -217,7 +217,7 @@ void LaserPlant::advanceGas(double dt) {
     }
     const double before = pressure_;
     const double settled = a / b;
-    pressure_ = settled + (before - settled) * std::exp(-b * h);
+    pressure_ = settled + (before - settled) * decay(b * h, memo_[0].x, memo_[0].value);
     // Fresh premix raises the halogen content, helium dilutes it; pumping keeps the mix.
     const double added = pressure_ - before;
     if (added > 0.0 && premixIn + heliumIn > 0.0 && pressure_ > 0.0) {
@@ -237,9 +237,9 @@ void LaserPlant::advance(double dt) {
   const bool charging = powered && !fault(Fault::InterlockOpen) && (control_ & kEnableLine) != 0;
   if (charging) {
     const double target = std::max(0.0, ao_[0]) * spec_.chargerKvPerVolt;
-    kv_ = target + (kv_ - target) * std::exp(-dt / kChargeTau);
+    kv_ = target + (kv_ - target) * decay(dt / kChargeTau, memo_[1].x, memo_[1].value);
   } else {
-    kv_ *= std::exp(-dt / kBleedTau);
+    kv_ *= decay(dt / kBleedTau, memo_[2].x, memo_[2].value);
   }
 
   // Discharges: every trigger pulse fires while the capacitor is charged and the gas holds.
@@ -263,12 +263,13 @@ void LaserPlant::advance(double dt) {
   // Gas temperature: heated by the discharge, cooled through the heat exchanger.
   const double tau = fanRunning() ? kFanTau : kStillTau;
   const double settledTemp = ambient_ + heat * tau;
-  temp_ = settledTemp + (temp_ - settledTemp) * std::exp(-dt / tau);
+  temp_ = settledTemp + (temp_ - settledTemp) * decay(dt / tau, memo_[3].x, memo_[3].value);
 
   // Thyratron filament: the standby line lowers it to the sleep voltage.
   const double filamentTarget =
       powered ? ((control_ & kStandbyLine) != 0 ? kFilamentStandby : kFilamentOn) : 0.0;
-  filament_ = filamentTarget + (filament_ - filamentTarget) * std::exp(-dt / kFilamentTau);
+  filament_ = filamentTarget +
+              (filament_ - filamentTarget) * decay(dt / kFilamentTau, memo_[4].x, memo_[4].value);
 
   // Motor: analog drive while the motor line is on, else the digital speed levels.
   double rpmTarget = 0.0;
@@ -282,17 +283,34 @@ void LaserPlant::advance(double dt) {
       rpmTarget = kRpmPerLevel * level;
     }
   }
-  const double decay = std::exp(-dt / kMotorTau);
-  revolutions_ += (rpmTarget * dt + (rpm_ - rpmTarget) * kMotorTau * (1.0 - decay)) / 60.0;
-  rpm_ = rpmTarget + (rpm_ - rpmTarget) * decay;
+  const double motorDecay = decay(dt / kMotorTau, memo_[5].x, memo_[5].value);
+  revolutions_ += (rpmTarget * dt + (rpm_ - rpmTarget) * kMotorTau * (1.0 - motorDecay)) / 60.0;
+  rpm_ = rpmTarget + (rpm_ - rpmTarget) * motorDecay;
+}
+
+double LaserPlant::decay(double x, double& lastX, double& lastValue) {
+  if (x != lastX) {
+    lastX = x;
+    lastValue = std::exp(-x);
+  }
+  return lastValue;
 }
 
 double LaserPlant::gauss() {
-  // Box-Muller on the raw engine output, so the noise is the same with every library.
+  // Box-Muller on the raw engine output, so the noise is the same with every library; each
+  // pair of uniforms gives two draws.
+  if (hasSpare_) {
+    hasSpare_ = false;
+    return spareGauss_;
+  }
   constexpr double kScale = 1.0 / 18446744073709551616.0;  // 2^-64
   const double u1 = (static_cast<double>(rng_()) + 1.0) * kScale;
   const double u2 = static_cast<double>(rng_()) * kScale;
-  return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+  const double r = std::sqrt(-2.0 * std::log(u1));
+  const double angle = 2.0 * std::numbers::pi * u2;
+  spareGauss_ = r * std::sin(angle);
+  hasSpare_ = true;
+  return r * std::cos(angle);
 }
 
 double LaserPlant::analogInput(int channel) {

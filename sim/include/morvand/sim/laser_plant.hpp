@@ -101,6 +101,8 @@ class LaserPlant {
   double relativeEnergy() const;
   bool canFire() const;
   double gauss();  // deterministic standard normal draw
+  /// exp(-x), remembered for the last argument: polling loops advance by equal steps.
+  double decay(double x, double& lastX, double& lastValue);
 
   Clock* clock_;
   LaserSpec spec_;
@@ -129,6 +131,14 @@ class LaserPlant {
   double lastEnergy_ = 0.0;
   double lastFireTime_ = -1e9;
   double firingRate_ = 0.0;
+  double spareGauss_ = 0.0;
+  bool hasSpare_ = false;
+  struct Memo {
+    double x = -1.0;
+    double value = 0.0;
+  };
+  // One per exponential of advance(), in its order: gas, charge, bleed, heat, filament, motor.
+  std::array<Memo, 6> memo_{};
 };
 
 }  // namespace morvand::sim
