@@ -78,6 +78,9 @@ TEST_P(SessionTest, AHealthyLaserGoesThroughAWholeOperatorSession) {
 
   // Automatic refill to the fill target of LM-10 on KrF.
   const Limits lim = m->limits();
+  // The controller stops on its own gauge reading; the true pressure may lie below it by
+  // the gauge's resolution (12-bit card, 645 Torr per volt) and noise.
+  const float gauge = 3.0f;
   host().clearRecords();
   m->GasAutoRefill();
   EXPECT_TRUE(host().boxes.empty());
@@ -85,7 +88,8 @@ TEST_P(SessionTest, AHealthyLaserGoesThroughAWholeOperatorSession) {
     EXPECT_EQ(text.find("FAILURE"), std::string::npos) << text;
     EXPECT_EQ(text.find("EXCEEDED"), std::string::npos) << text;
   }
-  EXPECT_GE(plant().pressure(), lim.FillPressLow);
+  EXPECT_GE(m->Pressure, lim.FillPressLow);
+  EXPECT_GE(plant().pressure(), lim.FillPressLow - gauge);
   EXPECT_LE(plant().pressure(), lim.FillPressHigh);
   EXPECT_GT(plant().halogen(), 0.99);
   EXPECT_EQ(plant().valveLines(), 0);
@@ -98,7 +102,8 @@ TEST_P(SessionTest, AHealthyLaserGoesThroughAWholeOperatorSession) {
   for (const auto& text : host().messages) {
     EXPECT_EQ(text.find("FAILURE"), std::string::npos) << text;
   }
-  EXPECT_GE(plant().pressure(), lim.FillPressLow);
+  EXPECT_GE(m->Pressure, lim.FillPressLow);
+  EXPECT_GE(plant().pressure(), lim.FillPressLow - gauge);
   EXPECT_LE(plant().pressure(), lim.FillPressHigh);
   EXPECT_EQ(plant().valveLines(), 0);
 
@@ -106,13 +111,14 @@ TEST_P(SessionTest, AHealthyLaserGoesThroughAWholeOperatorSession) {
   host().clearRecords();
   EXPECT_TRUE(m->OpticsSevStart());
   EXPECT_GT(m->Pressure, 900.0f);
-  EXPECT_NEAR(plant().pressure(), 900.0, 5.0);  // within the gauge's resolution and noise
+  EXPECT_NEAR(plant().pressure(), 900.0, gauge);
   EXPECT_EQ(plant().valveLines(), 12);
   EXPECT_TRUE(host().saw(
       "It is now safe to remove the optics for service, Helium will flow when the optics are "
       "removed. After service is completed click the FINISH OPTICS SERVICE command"));
   EXPECT_TRUE(m->OpticsSevFinish());
-  EXPECT_GT(plant().pressure(), lim.FillPressLow);
+  EXPECT_GT(m->Pressure, lim.FillPressLow);
+  EXPECT_GE(plant().pressure(), lim.FillPressLow - gauge);
   EXPECT_LE(plant().pressure(), lim.FillPressHigh);
   EXPECT_EQ(plant().valveLines(), 0);
   EXPECT_GT(plant().halogen(), 0.97);  // little helium is left after three pump-outs
