@@ -1,11 +1,41 @@
-// The motor follows the repetition rate during a run, and a seed fixes the whole session.
+// Constant-energy operation holds its set-point while the gas ages, the motor follows the
+// repetition rate during a run, and a seed fixes the whole session.
 
+#include <algorithm>
 #include <cmath>
 
 #include "scenario.hpp"
 
 namespace morvand::scenario {
 namespace {
+
+class RegulationTest : public Scenario {};
+
+TEST_F(RegulationTest, ConstantEnergyHoldsTheSetPointWhileTheGasAges) {
+  start("sim:1712");
+  sim::LaserSpec spec = plant().spec();
+  spec.gasLifetimePulses = 60000.0;  // a gas that visibly ages within the run
+  plant().setSpec(spec);
+  openAndSkipWarmup();
+  m->mode = 1;
+  m->RepRate = 100;
+  m->MaxNum = 8000;
+  float worst = 0.0f;
+  float voltAtSettle = 0.0f;
+  host().onLaserRunning = [&](int32_t n, float energy) {
+    if (n < 2000) return;  // the charging voltage first climbs to the working point
+    if (voltAtSettle == 0.0f) voltAtSettle = m->VoltSet;
+    worst = std::max(worst, std::abs(energy - m->SetEnergy) / m->SetEnergy);
+  };
+  const double halogenBefore = plant().halogen();
+  m->LaserRun(0);
+  EXPECT_TRUE(host().saw("Operation Completed"));
+  EXPECT_LT(plant().halogen(), 0.92 * halogenBefore);
+  EXPECT_LT(worst, 0.04f);
+  // The regulation made up for the lost halogen with charging voltage.
+  EXPECT_GT(m->VoltSet, voltAtSettle + 0.2f);
+  EXPECT_LT(m->VoltSet, m->HiVoltMax);
+}
 
 class MotorTest : public Scenario, public ::testing::WithParamInterface<const char*> {};
 
