@@ -66,7 +66,10 @@ TEST_F(GasScenario, ANearlyEmptyChamberIsPreFilledThenReplaced) {
     EXPECT_EQ(text.find("FAILURE"), std::string::npos) << text;
     EXPECT_EQ(text.find("TIMEOUT"), std::string::npos) << text;
   }
-  EXPECT_GE(plant().pressure(), lim.FillPressLow);
+  // The refill stops on the controller's gauge reading; the true pressure may lie below it
+  // by the gauge's resolution and noise (1.6 Torr per step on this card's first range).
+  EXPECT_GE(m->Pressure, lim.FillPressLow);
+  EXPECT_GE(plant().pressure(), lim.FillPressLow - 3.0f);
   EXPECT_LE(plant().pressure(), lim.FillPressHigh);
   EXPECT_GT(plant().halogen(), 0.95);
   EXPECT_EQ(plant().valveLines(), 0);

@@ -157,3 +157,29 @@ TEST_F(DemoTest, TheDemoCardIsSelectedWithoutBeingOpenedAndStillDrivesTheValves)
 
 }  // namespace
 }  // namespace morvand::scenario
+
+namespace morvand::scenario {
+namespace {
+
+class ExternalTriggerTest : public Scenario, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ExternalTriggerTest, AnExternallyTriggeredRunCountsAndMeasuresTheTriggerSource) {
+  start(GetParam());
+  openAndSkipWarmup();
+  plant().setExternalTriggerRate(80.0);
+  m->MaxNum = 2000;
+  const int64_t firedBefore = plant().dischargesFired();
+  m->LaserRun(1);
+  EXPECT_TRUE(host().saw("Operation Completed"));
+  EXPECT_EQ(card().calls(sim::DriverOp::CounterPulseStart), 0u);  // the generator stays off
+  EXPECT_NEAR(m->ExtRepRate, 80.0f, 1.0f);
+  const double fired = static_cast<double>(plant().dischargesFired() - firedBefore);
+  EXPECT_NEAR(m->PulseNum, fired, 0.01 * fired + 2);
+  expectSafeState();
+}
+
+INSTANTIATE_TEST_SUITE_P(EachCard, ExternalTriggerTest, ::testing::Values("sim:1711", "sim:1712"),
+                         [](const auto& p) { return std::string(p.param + 4); });
+
+}  // namespace
+}  // namespace morvand::scenario
