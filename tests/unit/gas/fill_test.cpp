@@ -29,7 +29,6 @@ TEST_F(FillTest, FillWhoseValveWriteFailsKeepsThePerFillCount) {
   EXPECT_EQ(host.messages, Strings{"port busy"});
 
   // With no card selected nothing opens, so nothing was refilled either.
-  CardContext::current().reset();
   m.PCIcard = 0;
   EXPECT_FALSE(m.GasFill());
   EXPECT_EQ(m.PulsesThisFill, 1234);
