@@ -203,14 +203,15 @@ void Console::beep() {
   if (options_.progress) std::cout << '\a' << std::flush;
 }
 
-std::string Console::readAnswer(const std::string& promptText) {
+std::optional<std::string> Console::readAnswer(const std::string& promptText) {
   clearProgress();
   std::cout << promptText << std::flush;
   std::string answer;
   if (!std::getline(std::cin, answer)) {
+    // End of input (or Ctrl-C at the prompt): nobody is there to answer.
     std::cin.clear();
     std::cout << '\n';
-    return {};
+    return std::nullopt;
   }
   return answer;
 }
@@ -245,13 +246,12 @@ int16_t Console::ask(const std::string& text, int16_t style, const std::string& 
     return kAnswerNo;
   }
   for (;;) {
-    const std::string answer = readAnswer(threeWay ? "[Y]es/[N]o/[C]ancel? " : "[Y]es/[N]o? ");
-    const char c = answer.empty() ? '\0' : static_cast<char>(std::tolower(answer[0]));
+    const auto answer = readAnswer(threeWay ? "[Y]es/[N]o/[C]ancel? " : "[Y]es/[N]o? ");
+    if (!answer) return threeWay ? kAnswerCancel : kAnswerNo;
+    const char c = answer->empty() ? '\0' : static_cast<char>(std::tolower(answer->front()));
     if (c == 'y') return kAnswerYes;
     if (c == 'n') return kAnswerNo;
     if (c == 'c' && threeWay) return kAnswerCancel;
-    if (answer.empty() && !std::cin.good()) return threeWay ? kAnswerCancel : kAnswerNo;
-    if (g_presses.load() > handled_) return threeWay ? kAnswerCancel : kAnswerNo;
   }
 }
 
@@ -262,8 +262,8 @@ std::string Console::inputBox(const std::string& prompt, const std::string& titl
     line(head + " -> " + defaultText + " (default)");
     return defaultText;
   }
-  const std::string answer = readAnswer(head + " [" + defaultText + "]: ");
-  return answer.empty() ? defaultText : answer;
+  const auto answer = readAnswer(head + " [" + defaultText + "]: ");
+  return !answer || answer->empty() ? defaultText : *answer;
 }
 
 void Console::log(const std::string& event, const std::string& values) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -124,7 +125,7 @@ class Console : public HostServices, public Events {
   void drawProgress(bool force);
   void clearProgress();
   int16_t ask(const std::string& text, int16_t style, const std::string& title);
-  std::string readAnswer(const std::string& promptText);
+  std::optional<std::string> readAnswer(const std::string& promptText);
   void log(const std::string& event, const std::string& values);
 
   Options options_;

@@ -1,0 +1,183 @@
+// The console's host without a terminal: who answers questions, what Ctrl-C does to a
+// running operation, and how shell lines and valve patterns are read.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <iostream>
+#include <sstream>
+
+#include "commands.hpp"
+#include "console.hpp"
+#include "shell.hpp"
+#include "support/fixture.hpp"
+
+namespace morvand::cli {
+namespace {
+
+constexpr int16_t kYesNoCancel = 3;
+constexpr int16_t kYesNoWarning = 52;
+
+struct ConsoleFixture : ::testing::Test {
+  Console make(Answers answers, bool interactive) {
+    Console::Options o;
+    o.answers = answers;
+    o.interactive = interactive;
+    o.out = &out;
+    return Console(o, clock);
+  }
+  std::ostringstream out;
+  VirtualClock clock;
+};
+
+// Feeds standard input for the length of a test.
+class Typed {
+ public:
+  explicit Typed(const std::string& text) : in_(text), old_(std::cin.rdbuf(in_.rdbuf())) {}
+  ~Typed() {
+    std::cin.rdbuf(old_);
+    std::cin.clear();
+  }
+
+ private:
+  std::istringstream in_;
+  std::streambuf* old_;
+};
+
+TEST_F(ConsoleFixture, AQuestionIsAnsweredYesOnlyWhenYesWasGiven) {
+  Console yes = make(Answers::Yes, false);
+  EXPECT_EQ(yes.messageBox("HV?", kYesNoCancel, "HAZARD"), kAnswerYes);
+  Console no = make(Answers::No, true);
+  EXPECT_EQ(no.messageBox("HV?", kYesNoCancel, "HAZARD"), kAnswerNo);
+  EXPECT_TRUE(no.declined());
+  // Nobody to ask: No, never a silent Yes.
+  Console unattended = make(Answers::Ask, false);
+  EXPECT_EQ(unattended.messageBox("GO ON?", kYesNoWarning, "LOW"), kAnswerNo);
+  EXPECT_EQ(unattended.lastProblem(), "answered No to LOW");
+  EXPECT_NE(out.str().find("give --yes"), std::string::npos);
+}
+
+TEST_F(ConsoleFixture, AnOkBoxIsShownWithoutAskingAndKeptAsTheReason) {
+  Console c = make(Answers::No, true);
+  EXPECT_EQ(c.messageBox("PUMP OUT FAILURE", 16, "PUMP TIME OUT FAILURE"), kAnswerOk);
+  EXPECT_FALSE(c.declined());
+  EXPECT_TRUE(c.stopped());
+  c.LaserMessenger("Laser Operation Stopped");
+  // A later plain message does not hide the box that said why.
+  EXPECT_EQ(c.lastProblem(), "PUMP TIME OUT FAILURE: PUMP OUT FAILURE");
+  EXPECT_NE(out.str().find("STOP PUMP TIME OUT FAILURE: PUMP OUT FAILURE"), std::string::npos);
+  c.begin(Activity::Gas, "refill");
+  EXPECT_FALSE(c.stopped());
+  EXPECT_EQ(c.lastProblem(), "");
+}
+
+TEST_F(ConsoleFixture, APersonAnswersUntilTheAnswerFitsTheButtons) {
+  Console c = make(Answers::Ask, true);
+  {
+    Typed t("maybe\nc\nyes\n");  // Cancel is not offered on a Yes/No box
+    EXPECT_EQ(c.messageBox("GO ON?", kYesNoWarning, "LOW"), kAnswerYes);
+  }
+  {
+    Typed t("C\n");
+    EXPECT_EQ(c.messageBox("HV?", kYesNoCancel, "HAZARD"), kAnswerCancel);
+  }
+  {
+    Typed t("");  // end of input: the safe answer
+    EXPECT_EQ(c.messageBox("HV?", kYesNoCancel, "HAZARD"), kAnswerCancel);
+  }
+  {
+    Typed t("\n7.5\n");
+    EXPECT_EQ(c.inputBox("KV?", "INPUT", "5"), "5");  // an empty line keeps the default
+    EXPECT_EQ(c.inputBox("KV?", "INPUT", "5"), "7.5");
+  }
+}
+
+TEST_F(ConsoleFixture, PromptsTakeTheirDefaultWhenNobodyIsAsked) {
+  Console c = make(Answers::No, true);
+  EXPECT_EQ(c.inputBox("SET MAXIMUM", "MAX PULSES", "100"), "100");
+  Console unattended = make(Answers::Ask, false);
+  EXPECT_EQ(unattended.inputBox("KV?", "INPUT", "5"), "5");
+}
+
+class Interrupts : public test::ControllerTest {
+ protected:
+  Interrupts() { installInterruptHandler(); }
+  Console console{Console::Options{Answers::No, false, false, &out, {}}, clock};
+  std::ostringstream out;
+};
+
+TEST_F(Interrupts, CtrlCStopsARunAndASecondHaltsIt) {
+  Morvand& m = make();
+  selectCard();
+  console.attach(&m);
+  console.begin(Activity::Run, "run");
+  m.flag2 = 0;
+  std::raise(SIGINT);
+  console.yield();
+  EXPECT_EQ(m.flag2, 1);
+  EXPECT_TRUE(card->calls().empty()) << "the stop itself leaves the lines to the run loop";
+  console.yield();  // no new press, nothing more happens
+  EXPECT_TRUE(card->calls().empty());
+  std::raise(SIGINT);
+  console.yield();
+  EXPECT_FALSE(card->calls().empty()) << "the halt switches the laser off at once";
+  console.end();
+}
+
+TEST_F(Interrupts, AProcedureWithoutAStopIsAbortedOnlyOnTheSecondPress) {
+  console.begin(Activity::Gas, "refill");
+  std::raise(SIGINT);
+  EXPECT_NO_THROW(console.yield());
+  EXPECT_NE(out.str().find("press again"), std::string::npos);
+  std::raise(SIGINT);
+  EXPECT_THROW(console.yield(), Interrupted);
+  console.end();
+}
+
+TEST_F(Interrupts, CtrlCCancelsAWarmupThroughItsEvent) {
+  console.begin(Activity::Warmup, "warm-up");
+  bool cancel = false;
+  console.Warmingup(100.0f, cancel);
+  EXPECT_FALSE(cancel);
+  std::raise(SIGINT);
+  console.yield();
+  console.Warmingup(99.0f, cancel);
+  EXPECT_TRUE(cancel);
+  console.end();
+  // A new activity starts with no press counted.
+  console.begin(Activity::Warmup, "warm-up");
+  cancel = false;
+  console.yield();
+  console.Warmingup(50.0f, cancel);
+  EXPECT_FALSE(cancel);
+  console.end();
+}
+
+TEST(ShellWords, QuotesCommentsAndAssignmentsAreRead) {
+  EXPECT_EQ(splitWords("TestStr \"PCI-1711 card\" 1711"),
+            (std::vector<std::string>{"TestStr", "PCI-1711 card", "1711"}));
+  EXPECT_EQ(splitWords("RepRate=50"), (std::vector<std::string>{"RepRate", "=", "50"}));
+  EXPECT_EQ(splitWords("  RepRate   =  50  # rate "),
+            (std::vector<std::string>{"RepRate", "=", "50"}));
+  EXPECT_EQ(splitWords("echo \"say \\\"hi\\\" # not a comment\""),
+            (std::vector<std::string>{"echo", "say \"hi\" # not a comment"}));
+  EXPECT_EQ(splitWords("GasText1 = \"\""), (std::vector<std::string>{"GasText1", "=", ""}));
+  EXPECT_EQ(splitWords("expect Pressure >= 2000"),
+            (std::vector<std::string>{"expect", "Pressure", ">=", "2000"}));
+  EXPECT_TRUE(splitWords("# only a comment").empty());
+  EXPECT_THROW(splitWords("echo \"open"), UsageError);
+}
+
+TEST(ValvePatterns, DecimalHexAndBinaryUpTo255) {
+  EXPECT_EQ(parseValvePattern("25"), std::optional<int16_t>(25));
+  EXPECT_EQ(parseValvePattern("0x19"), std::optional<int16_t>(25));
+  EXPECT_EQ(parseValvePattern("0b11001"), std::optional<int16_t>(25));
+  EXPECT_EQ(parseValvePattern("255"), std::optional<int16_t>(255));
+  EXPECT_EQ(parseValvePattern("close"), std::nullopt);
+  for (const char* bad : {"256", "0x100", "0b2", "0x", "-1", "12a", "", "open"}) {
+    EXPECT_THROW(parseValvePattern(bad), UsageError) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace morvand::cli
