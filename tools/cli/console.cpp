@@ -156,7 +156,7 @@ void Console::drawProgress(bool force) {
     default:
       break;
   }
-  if (controller_ != nullptr) text += "  P " + fixed(controller_->Pressure, 0);
+  if (controller_ != nullptr) text += "  P " + fixed(controller_->Pressure, 0) + " Torr";
   text += "  t " + fixed(elapsed, 1) + " s";
   std::cout << "\r\033[K" << text << std::flush;
   progressShown_ = true;
