@@ -48,6 +48,8 @@ std::string iconWord(int16_t style) {
 
 }  // namespace
 
+int interruptPresses() { return g_presses.load(); }
+
 void installInterruptHandler() {
   struct sigaction action {};
   action.sa_handler = onInterrupt;

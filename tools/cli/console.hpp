@@ -46,6 +46,8 @@ enum class Activity { Idle, Run, Warmup, Gas, Other };
 
 /// Installs the Ctrl-C handler (counts presses; a third press while busy ends the program).
 void installInterruptHandler();
+/// Ctrl-C presses counted since the last activity began.
+int interruptPresses();
 
 class Console : public HostServices, public Events {
  public:

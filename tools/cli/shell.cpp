@@ -62,6 +62,19 @@ double asNumber(const refl::Value& v) {
 }
 
 Shell* g_completing = nullptr;
+int g_pressesAtPrompt = 0;
+
+// Ctrl-C at the prompt throws the typed line away and starts a fresh one, as shells do.
+int onSignalAtPrompt() {
+  if (interruptPresses() != g_pressesAtPrompt) {
+    g_pressesAtPrompt = interruptPresses();
+    rl_replace_line("", 0);
+    rl_crlf();
+    rl_on_new_line();
+    rl_redisplay();
+  }
+  return 0;
+}
 
 char* completionGenerator(const char* text, int state) {
   static std::vector<std::string> matches;
@@ -337,10 +350,14 @@ void runShell(Session& session) {
   c.line("morvand shell: help lists the commands, Tab completes names, quit leaves");
   g_completing = &shell;
   rl_attempted_completion_function = completion;
+  // Our own Ctrl-C handler stays in place; readline only hears that a read was interrupted.
+  rl_catch_signals = 0;
+  rl_signal_event_hook = onSignalAtPrompt;
   const char* home = std::getenv("HOME");
   const std::string historyFile = home != nullptr ? std::string(home) + "/.morvand_history" : "";
   if (!historyFile.empty()) read_history(historyFile.c_str());
   for (;;) {
+    g_pressesAtPrompt = interruptPresses();
     char* raw = readline("morvand> ");
     if (raw == nullptr) {
       std::cout << '\n';
