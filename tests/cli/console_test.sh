@@ -31,6 +31,8 @@ case "$CASE" in
     # Standard output is the JSON document alone: events went to standard error.
     [ "$(head -c1 out)" = "{" ] && [ "$(tail -n1 out)" = "}" ] || fail "stdout is not JSON only"
     has err "valves:"
+    m status --check; expect_rc 0
+    has out "power OK: yes"
     ;;
   init_keeps_counters)
     init
@@ -90,6 +92,25 @@ case "$CASE" in
     has err "the laser did not start"
     lacks out "Starting Laser"
     [ "$(line_of Counter)" = "0,0" ] || fail "Counter is $(line_of Counter)"
+    ;;
+  ctrl_c)
+    init
+    # A continuous run on a paced laser, stopped from outside as Ctrl-C would.
+    "$MORVAND" --speed 20 --dir "$WORK" run --rate 100 --pulses continuous >out 2>err </dev/null &
+    pid=$!
+    deadline=$((SECONDS + 20))
+    until grep -q "Laser Running" out; do
+      [ $SECONDS -lt $deadline ] || fail "the run never started"
+      sleep 0.05
+    done
+    kill -INT $pid
+    wait $pid; rc=$?
+    expect_rc 0
+    has out "stopping the laser"
+    has out "Laser Operation Stopped"
+    pulses=$(sed -n 's/^pulses this run: //p' out)
+    [ "${pulses:-0}" -gt 0 ] || fail "no pulses counted"
+    [ "$(line_of Counter)" = "$pulses,$pulses" ] || fail "Counter $(line_of Counter), run $pulses"
     ;;
   questions)
     init

@@ -289,7 +289,7 @@ void cmdWarmup(const GlobalOptions& g) {
 void cmdRun(const GlobalOptions& g, const RunArgs& a) {
   int32_t budget = 0;
   if (upper(a.pulses) == "CONTINUOUS" || upper(a.pulses) == "C") {
-    budget = 50000000;
+    budget = kContinuousPulses;
   } else {
     double v = 0;
     if (!util::parseNumber(a.pulses, v) || v < 1 || v > 10000000 || v != static_cast<int32_t>(v)) {
@@ -346,6 +346,8 @@ void cmdRun(const GlobalOptions& g, const RunArgs& a) {
     c.line("energy " + fixed(m.Energy, 3) + ", spread " + fixed(m.Sigma, 2) + " %");
   }
   if (m.CumTotalPulses == before && m.PulseNum == 0) fail(c, "the laser did not start");
+  // A continuous run ends when the operator stops it: that is its normal end.
+  if (c.interrupted() && budget == kContinuousPulses && m.flag2 == 1 && m.PulseNum > 0) return;
   if (c.interrupted())
     throw Failure("stopped by the operator after " + std::to_string(m.PulseNum) + " pulses");
   if (!completed) fail(c, "the run ended after " + std::to_string(m.PulseNum) + " pulses");

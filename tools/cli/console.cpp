@@ -144,7 +144,8 @@ void Console::drawProgress(bool force) {
   switch (activity_) {
     case Activity::Run:
       text += " pulse " + std::to_string(lastPulses);
-      if (controller_ != nullptr && controller_->MaxNum > 0 && controller_->MaxNum < 50000000) {
+      if (controller_ != nullptr && controller_->MaxNum > 0 &&
+          controller_->MaxNum < kContinuousPulses) {
         text += "/" + std::to_string(controller_->MaxNum);
       }
       text += "  energy " + fixed(lastEnergy, 3);
@@ -207,12 +208,12 @@ void Console::beep() {
 
 std::optional<std::string> Console::readAnswer(const std::string& promptText) {
   clearProgress();
-  std::cout << promptText << std::flush;
+  *options_.out << promptText << std::flush;
   std::string answer;
   if (!std::getline(std::cin, answer)) {
     // End of input (or Ctrl-C at the prompt): nobody is there to answer.
     std::cin.clear();
-    std::cout << '\n';
+    *options_.out << '\n';
     return std::nullopt;
   }
   return answer;

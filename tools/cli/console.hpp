@@ -38,6 +38,9 @@ class Interrupted : public std::runtime_error {
   Interrupted() : std::runtime_error("interrupted") {}
 };
 
+/// The pulse budget that stands for continuous operation.
+inline constexpr int32_t kContinuousPulses = 50000000;
+
 /// How questions are answered when no person is asked.
 enum class Answers { Ask, Yes, No };
 

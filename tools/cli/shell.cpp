@@ -276,7 +276,14 @@ void Shell::expect(const std::vector<std::string>& words) {
 }
 
 bool Shell::execute(const std::string& line) {
-  const std::vector<std::string> words = splitWords(line);
+  try {
+    return run(splitWords(line));
+  } catch (const refl::ValueError& e) {
+    throw UsageError(e.what());
+  }
+}
+
+bool Shell::run(const std::vector<std::string>& words) {
   if (words.empty()) return true;
   Console& c = session_.console();
   const std::string& head = words[0];

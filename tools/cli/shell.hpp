@@ -27,6 +27,7 @@ class Shell {
   std::vector<std::string> complete(const std::string& prefix) const;
 
  private:
+  bool run(const std::vector<std::string>& words);
   void help(const std::vector<std::string>& words);
   void call(const std::string& name, const std::vector<std::string>& args);
   void expect(const std::vector<std::string>& words);
