@@ -4,16 +4,18 @@
 set -u
 MORVAND=$1
 WORK=$(mktemp -d)
-SESSION="morvand-shell-$$"
+SESSION="shell"
+# A tmux server of the test's own, so no other tmux session is touched.
+t() { tmux -L "morvand-test-$$" "$@"; }
 export HOME=$WORK  # the shell's history file goes here
-cleanup() { tmux kill-session -t "$SESSION" 2>/dev/null; rm -rf "$WORK"; }
+cleanup() { t kill-server 2>/dev/null; rm -rf "$WORK"; }
 trap cleanup EXIT
 
 "$MORVAND" --dir "$WORK" init --model LM-10 --gas KrF >/dev/null || { echo "FAIL: init"; exit 1; }
-tmux new-session -d -s "$SESSION" -x 120 -y 40 \
+t new-session -d -s "$SESSION" -x 120 -y 40 \
   "$MORVAND --speed max --dir $WORK shell; echo SHELL-EXITED-\$?; sleep 30"
 
-screen() { tmux capture-pane -p -t "$SESSION"; }
+screen() { t capture-pane -p -t "$SESSION"; }
 # wait_for TEXT: the screen shows TEXT within 10 s of wall time.
 wait_for() {
   local deadline=$((SECONDS + 10))
@@ -25,18 +27,18 @@ wait_for() {
 }
 
 wait_for "morvand>"
-tmux send-keys -t "$SESSION" "RepRate = 75" Enter
+t send-keys -t "$SESSION" "RepRate = 75" Enter
 wait_for "RepRate = 75"
-tmux send-keys -t "$SESSION" "help MotorVSet" Enter
+t send-keys -t "$SESSION" "help MotorVSet" Enter
 wait_for "MotorVSet mVolt:Single& -> Boolean"
 # Tab completes a property name.
-tmux send-keys -t "$SESSION" "CumTot" Tab
+t send-keys -t "$SESSION" "CumTot" Tab
 wait_for "morvand> CumTotalPulses"
-tmux send-keys -t "$SESSION" Enter
+t send-keys -t "$SESSION" Enter
 wait_for "CumTotalPulses = 0"
-tmux send-keys -t "$SESSION" "NoSuchName" Enter
+t send-keys -t "$SESSION" "NoSuchName" Enter
 wait_for "error: unknown name NoSuchName"
-tmux send-keys -t "$SESSION" "quit" Enter
+t send-keys -t "$SESSION" "quit" Enter
 wait_for "SHELL-EXITED-0"
 grep -qF "RepRate = 75" "$WORK/.morvand_history" || { echo "FAIL: history not written"; exit 1; }
 echo "ok: shell_terminal"
