@@ -87,7 +87,7 @@ void printCounters(Console& console, const Morvand& m) {
 
 // The gas procedures end with every valve closed; a pressure this close below the fill
 // pressure is the dip of the closing filter-press step, not a failed fill.
-constexpr float kFillTolerance = 0.95f;
+constexpr float kFillTolerance = 0.98f;
 
 void checkFilled(Console& console, Morvand& m, const std::string& what) {
   const Limits lim = m.limits();
@@ -302,10 +302,16 @@ void cmdRun(const GlobalOptions& g, const RunArgs& a) {
   Morvand& m = s.startCard();
   Console& c = s.console();
   const Limits lim = m.limits();
-  if (a.rate < lim.RepRateMin || a.rate > lim.RepRateMax) {
-    throw Failure("rate " + std::to_string(a.rate) + " Hz is outside " +
-                  std::to_string(lim.RepRateMin) + " to " + std::to_string(lim.RepRateMax) +
-                  " Hz for this laser");
+  // The card's pulse generator cannot run below RepRateMin; an external trigger can.
+  const int32_t lowest = a.external ? 1 : lim.RepRateMin;
+  if (lowest > lim.RepRateMax) {
+    throw Failure("this laser (at most " + std::to_string(lim.RepRateMax) +
+                  " Hz) cannot fire on the card's own trigger, which runs at " +
+                  std::to_string(lim.RepRateMin) + " Hz or more; use --external");
+  }
+  if (a.rate < lowest || a.rate > lim.RepRateMax) {
+    throw Failure("rate " + std::to_string(a.rate) + " Hz is outside " + std::to_string(lowest) +
+                  " to " + std::to_string(lim.RepRateMax) + " Hz for this laser");
   }
   if (a.voltage) {
     if (*a.voltage < m.HiVoltMin || *a.voltage > m.HiVoltMax) {
