@@ -15,7 +15,7 @@ trap cleanup EXIT
 t new-session -d -s "$SESSION" -x 120 -y 40 \
   "$MORVAND --speed max --dir $WORK shell; echo SHELL-EXITED-\$?; sleep 30"
 
-screen() { t capture-pane -p -t "$SESSION"; }
+screen() { t capture-pane -p -t "$SESSION" 2>&1; }
 # wait_for TEXT: the screen shows TEXT within 10 s of wall time.
 wait_for() {
   local deadline=$((SECONDS + 10))
@@ -41,4 +41,18 @@ wait_for "error: unknown name NoSuchName"
 t send-keys -t "$SESSION" "quit" Enter
 wait_for "SHELL-EXITED-0"
 grep -qF "RepRate = 75" "$WORK/.morvand_history" || { echo "FAIL: history not written"; exit 1; }
+
+# A hazard question waits for the person at the terminal; a value prompt offers its default.
+SESSION="hvtest"
+t new-session -d -s "$SESSION" -x 120 -y 40 \
+  "$MORVAND --speed max --dir $WORK hvtest; echo HVTEST-EXITED-\$?; sleep 30"
+wait_for "HAZARD:HIGH VOLTAGE WARNING"
+wait_for "[Y]es/[N]o/[C]ancel?"
+t send-keys -t "$SESSION" "maybe" Enter
+wait_for "[Y]es/[N]o/[C]ancel? maybe"
+t send-keys -t "$SESSION" "y" Enter
+wait_for "ENTER HIGH VOLTAGE VALUE BETWEEN 0 AND 8kV [5]:"
+t send-keys -t "$SESSION" "2" Enter
+wait_for "charging voltage:"
+wait_for "HVTEST-EXITED-0"
 echo "ok: shell_terminal"
