@@ -213,6 +213,22 @@ S
     has out "refill done"
     has out "demo finished"
     ;;
+  cards)
+    init
+    total=0
+    for card in sim:1710 sim:1712; do
+      m --card $card run --rate 100 --pulses 200; expect_rc 0
+      has out "Operation Completed"
+      pulses=$(sed -n 's/^pulses this run: //p' out)
+      [ "${pulses:-0}" -ge 200 ] || fail "$card fired ${pulses:-no} pulses"
+      total=$((total + pulses))
+    done
+    [ "$(line_of Counter)" = "$total,$total" ] || fail "Counter $(line_of Counter), fired $total"
+    # The DEMO board switches lines but cannot measure: a clear refusal, not a crash.
+    m --card sim:demo valves 3; expect_rc 0
+    m --card sim:demo status; expect_rc 1
+    has err "DEMO board"
+    ;;
   models)
     m models; expect_rc 0
     has out "LM-10"

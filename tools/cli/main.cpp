@@ -142,7 +142,12 @@ int run(int argc, char** argv) {
     std::cerr << "morvand: " << e.what() << '\n';
     return 1;
   } catch (const Error& e) {
-    std::cerr << "morvand: " << e.what() << '\n';
+    // An argument or arithmetic fault the controller raised in the middle of an operation.
+    std::cerr << "morvand: the controller stopped with an error: " << e.what() << '\n';
+    if (g.card == "sim:demo") {
+      std::cerr << "morvand: the DEMO board is selected without being opened, so it has no "
+                   "analog input ranges; use sim:1710, sim:1711 or sim:1712 to measure\n";
+    }
     return 1;
   }
   return 0;
