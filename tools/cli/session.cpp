@@ -44,6 +44,9 @@ Session::Session(const GlobalOptions& options, bool jsonOutput, bool defaultMaxS
     speed = (terminal && !defaultMaxSpeed) ? Speed{false, 1.0} : Speed{true, 1.0};
   }
   backend_ = openBackend(options.card, speed, options.seed, options.faults);
+  // The log is named relative to where the command was given, before --dir applies.
+  std::string logPath = options.logPath;
+  if (!logPath.empty()) logPath = std::filesystem::absolute(logPath).string();
   enterDirectory(options.dir);
 
   Console::Options c;
@@ -51,7 +54,7 @@ Session::Session(const GlobalOptions& options, bool jsonOutput, bool defaultMaxS
   c.interactive = interactive_;
   c.progress = terminal && !jsonOutput;
   c.out = jsonOutput ? &std::cerr : &std::cout;
-  c.logPath = options.logPath;
+  c.logPath = logPath;
   console_ = std::make_unique<Console>(c, backend_->clock());
   console_->onYield = [this] { backend_->step(); };
   installInterruptHandler();
