@@ -154,7 +154,10 @@ void Console::drawProgress(bool force) {
       if (warmLeft_ >= 0) text += " " + fixed(warmLeft_, 0) + " s left (Ctrl-C cancels)";
       break;
     case Activity::Gas:
-      if (!valves_.empty()) text += " valves " + valves_;
+      // The valves in use name the phase (pump-out, fill, purge); its length so far says
+      // how far it has come.
+      if (!valves_.empty())
+        text += " " + valves_ + " for " + fixed(seconds() - valvesSince_, 0) + " s";
       break;
     default:
       break;
@@ -302,7 +305,9 @@ void Console::Measurements(float mtemp, float mPressure, float mHVoltage, float 
 }
 
 void Console::ValveStatus(int16_t mValveState, const std::string& mValveString) {
-  valves_ = mValveString.empty() ? "closed" : mValveString;
+  const std::string valves = mValveString.empty() ? "closed" : mValveString;
+  if (valves != valves_) valvesSince_ = seconds();
+  valves_ = valves;
   line("valves: " + valves_ + " (" + std::to_string(mValveState) + ")");
 }
 

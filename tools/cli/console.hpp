@@ -145,6 +145,7 @@ class Console : public HostServices, public Events {
   bool cancelWarmup_ = false;
   float warmLeft_ = -1.0f;
   std::string valves_;
+  double valvesSince_ = 0.0;
   double start_ = 0.0;
   int64_t lastDrawNs_ = 0;
   bool progressShown_ = false;
