@@ -134,10 +134,10 @@ void Console::clearProgress() {
   }
 }
 
-void Console::drawProgress(bool force) {
+void Console::drawProgress() {
   if (!options_.progress || activity_ == Activity::Idle) return;
   const int64_t wall = std::chrono::steady_clock::now().time_since_epoch().count();
-  if (!force && wall - lastDrawNs_ < 100'000'000) return;  // ten redraws a second are enough
+  if (wall - lastDrawNs_ < 100'000'000) return;  // ten redraws a second are enough
   lastDrawNs_ = wall;
   std::string text = label_ + ":";
   const double elapsed = seconds() - start_;
@@ -202,7 +202,7 @@ void Console::handleInterrupts() {
 void Console::yield() {
   if (onYield) onYield();
   handleInterrupts();
-  drawProgress(false);
+  drawProgress();
 }
 
 void Console::beep() {
@@ -280,7 +280,7 @@ void Console::log(const std::string& event, const std::string& values) {
 void Console::Warmingup(float WarmingTime, bool& Cancel) {
   warmLeft_ = WarmingTime;
   if (cancelWarmup_) Cancel = true;
-  drawProgress(false);
+  drawProgress();
 }
 
 void Console::LaserRunning(int32_t mPulseNum, float mEnergy) {

@@ -127,7 +127,7 @@ class Console : public HostServices, public Events {
  private:
   double seconds();
   void handleInterrupts();
-  void drawProgress(bool force);
+  void drawProgress();
   void clearProgress();
   int16_t ask(const std::string& text, int16_t style, const std::string& title);
   std::optional<std::string> readAnswer(const std::string& promptText);
