@@ -13,6 +13,10 @@
 
 namespace morvand {
 
+namespace gas {
+struct Message;  // an operator message of the gas procedures (text, style, title)
+}
+
 /// Values the model, card and fill rules derive; a copy for hosts and tests.
 struct Limits {
   int32_t RepRateMax, RepRateMedium, RepRateSlow, RepRateMin;
@@ -333,6 +337,9 @@ class Morvand : public Properties {
   /// true when the operator answered No or Cancel.
   bool gasQuestionRefused(const std::string& text, int16_t style, const std::string& title,
                           const std::string& eventText);
+  /// Fills premix up to target Torr (announce shown first when pop-ups are on); after the
+  /// pre-fill time limit closes the valves, reports timeout and returns false.
+  bool preFill(float target, const gas::Message& announce, const gas::Message& timeout);
   /// The fill cycles of a refill, up to five; a failure closes the valves with its message.
   void refillCycles(float fillLimit, bool secondReadingInFirstCycle);
   /// Polls the pressure (clock, yield, reading, optionally temperature) until it meets

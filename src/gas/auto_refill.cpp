@@ -44,19 +44,7 @@ void Morvand::GasAutoRefill() {
         CloseAllValves();
         return;
       }
-      if (PopupMessage) operatorMessage(kLowPressure.text, kLowPressure.style, kLowPressure.title);
-      const double start = myTimer();
-      GasFill();
-      while (torr < kPreFillTarget) {
-        PressMes();
-        if (util::toSingle(myTimer() - start) > gas::kPreFillTimeout) {
-          CloseAllValves();
-          operatorMessage(kPreFillTimeout.text, kPreFillTimeout.style, kPreFillTimeout.title);
-          return;
-        }
-        yieldToHost();
-      }
-      CloseAllValves();
+      if (!preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
     }
 
     // Pump-out for the model's full time; the drop is checked once, early, so a dead pump or

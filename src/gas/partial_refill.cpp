@@ -59,19 +59,7 @@ void Morvand::GasPartialRefill() {
         CloseAllValves();
         return;
       }
-      if (PopupMessage) operatorMessage(kLowPressure.text, kLowPressure.style, kLowPressure.title);
-      const double start = myTimer();
-      GasFill();
-      while (torr < kPreFillTarget) {
-        PressMes();
-        if (util::toSingle(myTimer() - start) > gas::kPreFillTimeout) {
-          CloseAllValves();
-          operatorMessage(kPreFillTimeout.text, kPreFillTimeout.style, kPreFillTimeout.title);
-          return;
-        }
-        yieldToHost();
-      }
-      CloseAllValves();
+      if (!preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
     }
 
     // Pump down to the target within the model's time; the drop is checked once, early.

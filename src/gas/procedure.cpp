@@ -39,6 +39,24 @@ bool Morvand::gasQuestionRefused(const std::string& text, int16_t style, const s
   return answer == gas::kAnswerNo || answer == gas::kAnswerCancel;
 }
 
+bool Morvand::preFill(float target, const gas::Message& announce, const gas::Message& timeout) {
+  const float& torr = gas_.PressTorr;
+  if (PopupMessage) operatorMessage(announce.text, announce.style, announce.title);
+  const double start = myTimer();
+  GasFill();
+  while (torr < target) {
+    PressMes();
+    if (util::toSingle(myTimer() - start) > gas::kPreFillTimeout) {
+      CloseAllValves();
+      operatorMessage(timeout.text, timeout.style, timeout.title);
+      return false;
+    }
+    yieldToHost();
+  }
+  CloseAllValves();
+  return true;
+}
+
 void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
   // All pressures in Torr: the limits below are Torr whatever unit the host shows.
   const float& torr = gas_.PressTorr;
