@@ -55,8 +55,8 @@ bool contains(std::initializer_list<int> codes, int code) {
 
 }  // namespace
 
-LaserSpec laserSpecFor(int16_t model, int16_t gas) {
-  LaserSpec s;
+PlantParameters plantParametersFor(int16_t model, int16_t gas) {
+  PlantParameters s;
   s.model = model;
   s.gas = gas;
   s.gaugeTorrPerVolt = static_cast<float>(pressScaleFor(model));
@@ -90,11 +90,13 @@ void LaserPlant::setClock(Clock& clock) {
   t_ = std::max(t_, nowSeconds());
 }
 
-void LaserPlant::setLaser(int16_t model, int16_t gas) { setSpec(laserSpecFor(model, gas)); }
+void LaserPlant::setLaser(int16_t model, int16_t gas) {
+  setParameters(plantParametersFor(model, gas));
+}
 
-void LaserPlant::setSpec(const LaserSpec& spec) {
+void LaserPlant::setParameters(const PlantParameters& params) {
   sync();
-  spec_ = spec;
+  params_ = params;
 }
 
 void LaserPlant::setFault(Fault fault, bool active) {
@@ -177,7 +179,7 @@ bool LaserPlant::canFire() const {
 
 double LaserPlant::relativeEnergy() const {
   const double rate = intRate_ + extRate_;
-  const double v = kv_ / spec_.halfEnergyKv;
+  const double v = kv_ / params_.halfEnergyKv;
   const double pressure =
       std::clamp((pressure_ - kMinFiringTorr) / (kFullPressureTorr - kMinFiringTorr), 0.0, 1.0);
   const double rateLoss = 1.0 / (1.0 + (rate / 2000.0) * (rate / 2000.0));
@@ -188,8 +190,8 @@ void LaserPlant::advanceGas(double dt) {
   const bool mainOpen = (valves_ & kMain) != 0 && !fault(Fault::ValveStuck);
   const bool pumpLine = (valves_ & kPump) != 0;
   const bool vacuumLine = (valves_ & kVacuum) != 0;
-  const double premixSource = fault(Fault::PremixEmpty) ? 0.0 : spec_.premixRegulatorTorr;
-  const double heliumSource = fault(Fault::HeliumEmpty) ? 0.0 : spec_.heliumRegulatorTorr;
+  const double premixSource = fault(Fault::PremixEmpty) ? 0.0 : params_.premixRegulatorTorr;
+  const double heliumSource = fault(Fault::HeliumEmpty) ? 0.0 : params_.heliumRegulatorTorr;
   while (dt > 0.0) {
     const double h = std::min(dt, kGasStep);
     dt -= h;
@@ -236,7 +238,7 @@ void LaserPlant::advance(double dt) {
   // Charging supply: follows the programming voltage while enabled and permitted.
   const bool charging = powered && !fault(Fault::InterlockOpen) && (control_ & kEnableLine) != 0;
   if (charging) {
-    const double target = std::max(0.0, ao_[0]) * spec_.chargerKvPerVolt;
+    const double target = std::max(0.0, ao_[0]) * params_.chargerKvPerVolt;
     kv_ = target + (kv_ - target) * decay(dt / kChargeTau, memo_[1].x, memo_[1].value);
   } else {
     kv_ *= decay(dt / kBleedTau, memo_[2].x, memo_[2].value);
@@ -252,7 +254,7 @@ void LaserPlant::advance(double dt) {
   if (triggers > 0 && canFire()) {
     const double first = relativeEnergy();
     fired_ += triggers;
-    halogen_ *= std::exp(-static_cast<double>(triggers) / spec_.gasLifetimePulses);
+    halogen_ *= std::exp(-static_cast<double>(triggers) / params_.gasLifetimePulses);
     // The monitor holds the last pulse of the interval; the gas is heated by all of them.
     lastEnergy_ = relativeEnergy();
     lastFireTime_ = t_ + dt;
@@ -323,12 +325,12 @@ double LaserPlant::analogInput(int channel) {
   switch (channel) {
     case 0:  // pressure gauge
       if (fault(Fault::GaugeFault)) return 0.001 * gauss();
-      return (pressure_ + 0.3 * gauss()) / spec_.gaugeTorrPerVolt + 0.1;
+      return (pressure_ + 0.3 * gauss()) / params_.gaugeTorrPerVolt + 0.1;
     case 1: {  // energy monitor: holds the last pulse for two periods (at least 50 ms)
       if (fault(Fault::EnergyMonitorDead)) return 0.0;
       const double hold = firingRate_ > 0.0 ? std::max(0.05, 2.0 / firingRate_) : 0.05;
       if (nowSeconds() - lastFireTime_ <= hold) {
-        return 0.2 + spec_.monitorFullScaleVolts * lastEnergy_ * (1.0 + 0.02 * gauss());
+        return 0.2 + params_.monitorFullScaleVolts * lastEnergy_ * (1.0 + 0.02 * gauss());
       }
       return 0.2 + 0.001 * gauss();
     }

@@ -13,9 +13,9 @@ class RegulationTest : public Scenario {};
 
 TEST_F(RegulationTest, ConstantEnergyHoldsTheSetPointWhileTheGasAges) {
   start("sim:1712");
-  sim::LaserSpec spec = plant().spec();
-  spec.gasLifetimePulses = 60000.0;  // a gas that visibly ages within the run
-  plant().setSpec(spec);
+  sim::PlantParameters params = plant().parameters();
+  params.gasLifetimePulses = 60000.0;  // a gas that visibly ages within the run
+  plant().setParameters(params);
   openAndSkipWarmup();
   m->mode = 1;
   m->RepRate = 100;

@@ -22,12 +22,12 @@ class PlantTest : public ::testing::Test {
   /// Fires at rate Hz for the given time with the charger programmed to kv.
   void fire(double kv, double rate, std::chrono::seconds d) {
     plant.setControlLines(kEnable);
-    plant.setAnalogOutput(0, kv / plant.spec().chargerKvPerVolt);
+    plant.setAnalogOutput(0, kv / plant.parameters().chargerKvPerVolt);
     plant.setInternalTriggerRate(rate);
     clock.advance(d);
   }
   /// Pressure as the controller converts the gauge volts.
-  double gaugeTorr() { return (plant.analogInput(0) - 0.1) * plant.spec().gaugeTorrPerVolt; }
+  double gaugeTorr() { return (plant.analogInput(0) - 0.1) * plant.parameters().gaugeTorrPerVolt; }
 
   VirtualClock clock;
   LaserPlant plant{clock, 42};
@@ -55,7 +55,7 @@ TEST_F(PlantTest, PremixFillRisesQuicklyAndApproachesTheRegulatorWithoutOvershoo
   clock.advance(40s);
   EXPECT_GT(plant.pressure(), 4300.0);  // the highest fill target in the first cycle
   clock.advance(600s);
-  EXPECT_LE(plant.pressure(), plant.spec().premixRegulatorTorr);
+  EXPECT_LE(plant.pressure(), plant.parameters().premixRegulatorTorr);
   EXPECT_NEAR(plant.halogen(), 1.0, 1e-3);  // the chamber now holds fresh premix
 }
 
@@ -65,7 +65,7 @@ TEST_F(PlantTest, HeliumFillPassesNineHundredTorrAndStopsAtTheRegulator) {
   clock.advance(30s);
   EXPECT_GT(plant.pressure(), 900.0);
   clock.advance(300s);
-  EXPECT_NEAR(plant.pressure(), plant.spec().heliumRegulatorTorr, 1.0);
+  EXPECT_NEAR(plant.pressure(), plant.parameters().heliumRegulatorTorr, 1.0);
   EXPECT_LT(plant.halogen(), 0.05);  // helium dilutes the laser gas
 }
 
@@ -150,9 +150,9 @@ TEST_F(PlantTest, NothingFiresWithoutChargeGasOrPower) {
 }
 
 TEST_F(PlantTest, TheGasAgesWithPulsesAndAFreshFillRestoresIt) {
-  LaserSpec spec = plant.spec();
-  spec.gasLifetimePulses = 10000.0;
-  plant.setSpec(spec);
+  PlantParameters params = plant.parameters();
+  params.gasLifetimePulses = 10000.0;
+  plant.setParameters(params);
   fire(12.8, 100.0, 1s);
   const double fresh = plant.lastPulseEnergy();
   fire(12.8, 100.0, 100s);
@@ -255,20 +255,20 @@ TEST_F(PlantTest, TheSameSeedGivesTheSameReadingsAndAnotherSeedOthers) {
   EXPECT_NE(readings(3), readings(4));
 }
 
-TEST(LaserSpecTest, HeadsDifferInGaugeScaleChargerGainWorkingVoltageAndMonitor) {
-  EXPECT_EQ(laserSpecFor(31, 3).gaugeTorrPerVolt, 1350.0f);
-  EXPECT_EQ(laserSpecFor(31, 3).chargerKvPerVolt, 3.0f);
-  EXPECT_EQ(laserSpecFor(44, 3).chargerKvPerVolt, 6.0f);
-  EXPECT_NEAR(laserSpecFor(44, 3).halfEnergyKv, 19.3f, 1e-5);  // KrF window 24-19 kV
-  EXPECT_EQ(laserSpecFor(5, 3).gaugeTorrPerVolt, 645.0f);
-  EXPECT_EQ(laserSpecFor(5, 3).chargerKvPerVolt, 4.0f);
-  EXPECT_NEAR(laserSpecFor(5, 1).halfEnergyKv, 12.8f, 1e-5);  // fluorine window from 12.5 kV
-  EXPECT_NEAR(laserSpecFor(5, 3).halfEnergyKv, 12.3f, 1e-5);
+TEST(PlantParametersTest, HeadsDifferInGaugeScaleChargerGainWorkingVoltageAndMonitor) {
+  EXPECT_EQ(plantParametersFor(31, 3).gaugeTorrPerVolt, 1350.0f);
+  EXPECT_EQ(plantParametersFor(31, 3).chargerKvPerVolt, 3.0f);
+  EXPECT_EQ(plantParametersFor(44, 3).chargerKvPerVolt, 6.0f);
+  EXPECT_NEAR(plantParametersFor(44, 3).halfEnergyKv, 19.3f, 1e-5);  // KrF window 24-19 kV
+  EXPECT_EQ(plantParametersFor(5, 3).gaugeTorrPerVolt, 645.0f);
+  EXPECT_EQ(plantParametersFor(5, 3).chargerKvPerVolt, 4.0f);
+  EXPECT_NEAR(plantParametersFor(5, 1).halfEnergyKv, 12.8f, 1e-5);  // fluorine window from 12.5 kV
+  EXPECT_NEAR(plantParametersFor(5, 3).halfEnergyKv, 12.3f, 1e-5);
   // LM-10 on KrF: 45 energy units at 8 per monitor volt.
-  EXPECT_NEAR(laserSpecFor(5, 3).monitorFullScaleVolts, 45.0f / 8.0f, 1e-5);
+  EXPECT_NEAR(plantParametersFor(5, 3).monitorFullScaleVolts, 45.0f / 8.0f, 1e-5);
   // A cell without a monitor scale keeps the default calibration.
-  EXPECT_EQ(laserSpecFor(5, 1).monitorFullScaleVolts, 5.0f);
-  EXPECT_EQ(laserSpecFor(15, 1).chargerKvPerVolt, 4.0f);  // code without a model
+  EXPECT_EQ(plantParametersFor(5, 1).monitorFullScaleVolts, 5.0f);
+  EXPECT_EQ(plantParametersFor(15, 1).chargerKvPerVolt, 4.0f);  // code without a model
 }
 
 TEST(FaultTest, EveryFaultHasAUniqueNameThatLeadsBackToIt) {

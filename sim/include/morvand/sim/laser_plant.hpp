@@ -15,7 +15,7 @@
 namespace morvand::sim {
 
 /// What the plant needs to know about the installed laser head and its gas supply.
-struct LaserSpec {
+struct PlantParameters {
   int16_t model = 0;
   int16_t gas = 0;
   float gaugeTorrPerVolt = 645.0f;      ///< pressure gauge: Torr per volt above its 0.1 V offset
@@ -29,7 +29,7 @@ struct LaserSpec {
 
 /// The installed laser of a model code and gas code: charger gain, gauge scale, working
 /// voltage and monitor calibration of that head (defaults for codes without a model).
-LaserSpec laserSpecFor(int16_t model, int16_t gas);
+PlantParameters plantParametersFor(int16_t model, int16_t gas);
 
 class LaserPlant {
  public:
@@ -40,8 +40,8 @@ class LaserPlant {
   void setClock(Clock& clock);
   /// Installs the head of a model code and gas code.
   void setLaser(int16_t model, int16_t gas);
-  void setSpec(const LaserSpec& spec);
-  const LaserSpec& spec() const { return spec_; }
+  void setParameters(const PlantParameters& params);
+  const PlantParameters& parameters() const { return params_; }
 
   // ---- environment, faults and initial conditions ----
   void setFault(Fault fault, bool active);
@@ -105,7 +105,7 @@ class LaserPlant {
   double decay(double x, double& lastX, double& lastValue);
 
   Clock* clock_;
-  LaserSpec spec_;
+  PlantParameters params_;
   std::mt19937_64 rng_;
   double t_ = 0.0;  // s, plant time already integrated
   std::array<bool, kFaultCount> faults_{};
