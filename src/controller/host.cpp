@@ -27,8 +27,13 @@ void ListBox::Clear() {
   newIndex_ = -1;
 }
 
+namespace {
+// ListCount is an Int16: a list holds at most 32767 items (positions 0 to 32766).
+constexpr size_t kMaxItems = 32767;
+}  // namespace
+
 void ListBox::AddItem(const std::string& text) {
-  if (items_.size() >= 32767) throw ListError("list is full");
+  if (items_.size() >= kMaxItems) throw ListError("list is full");
   items_.push_back({text, 0});
   newIndex_ = static_cast<int16_t>(items_.size() - 1);
 }
@@ -49,7 +54,9 @@ std::string ListBox::List(int16_t index) const {
 }
 
 void ListBox::SetList(int16_t index, const std::string& text) {
-  if (index < 0) throw ListError("invalid list index " + std::to_string(index));
+  if (index < 0 || static_cast<size_t>(index) >= kMaxItems) {
+    throw ListError("invalid list index " + std::to_string(index));
+  }
   if (index >= ListCount()) items_.resize(static_cast<size_t>(index) + 1);
   items_[static_cast<size_t>(index)].text = text;
 }

@@ -72,6 +72,9 @@ bool parseNumber(std::string_view text, double& value) {
   }
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
+  // Digits, point, exponent and signs only: the library parser would also take "inf" and
+  // "nan", which would reach a set-point or a settings field as a non-number.
+  if (text.find_first_not_of("0123456789.eE+-") != std::string_view::npos) return false;
   // from_chars takes neither "+" nor ".5"-style text without a leading digit on every
   // library; normalise the one form it may refuse.
   std::string buf;

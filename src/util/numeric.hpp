@@ -30,9 +30,10 @@ std::string formatSingle(float value);
 /// Shortest decimal text that reads back as the same double.
 std::string formatDouble(double value);
 
-/// Parses a whole decimal number as written by the settings files and by hosts
+/// Parses the whole text as one decimal number, as written by the settings files and hosts
 /// (leading and trailing blanks ignored, optional sign, point as separator, optional
-/// exponent). Returns false when the text is not a number. Independent of the locale.
+/// exponent). Returns false when the text is not such a number ("inf", "nan" and hex are
+/// not). Independent of the locale.
 bool parseNumber(std::string_view text, double& value);
 
 }  // namespace morvand::util

@@ -9,8 +9,8 @@ class MessagesTest : public ControllerTest {};
 
 TEST_F(MessagesTest, TestStrScansEveryPositionAndTreatsAnEmptyDeviceNameAsAMatch) {
   Morvand& m = make();
-  EXPECT_TRUE(m.TestStr("Advantech PCI-1711 I/O", "1711"));
-  EXPECT_FALSE(m.TestStr("Advantech PCI-1711 I/O", "1712"));
+  EXPECT_TRUE(m.TestStr("PCI-1711 Multifunction Card I/O=0xd000", "1711"));
+  EXPECT_FALSE(m.TestStr("PCI-1711 Multifunction Card I/O=0xd000", "1712"));
   EXPECT_TRUE(m.TestStr("1711", "1711"));
   EXPECT_TRUE(m.TestStr("x1711", "1711"));
   EXPECT_TRUE(m.TestStr("", "1711"));

@@ -88,21 +88,22 @@ TEST_P(SettingsFailureTest, ConstructionFailsNamingTheFileAndTheReason) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachFailure, SettingsFailureTest,
-    ::testing::Values(BadFile{"Paramdata", nullptr, "missing"},
-                      BadFile{"Typedata", nullptr, "missing"},
-                      BadFile{"Counter", nullptr, "missing"},
-                      BadFile{"Industrial", nullptr, "missing"},
-                      BadFile{"Paramdata", "25,0,0\r\n", "ends before"},
-                      BadFile{"Typedata", "5\r\n", "ends before"},
-                      BadFile{"Counter", "", "ends before"},
-                      BadFile{"Typedata", "40000,1\r\n", "outside"},
-                      BadFile{"Paramdata", "25,32768,0,0\r\n", "outside"},
-                      BadFile{"Counter", "2147483648,0\r\n", "outside"},
-                      BadFile{"Paramdata", "1e39,0,0,0\r\n", "outside"},
-                      BadFile{"Typedata", "five,1\r\n", "not a number"},
-                      BadFile{"Industrial", "0x10\r\n", "not a number"}));
+INSTANTIATE_TEST_SUITE_P(EachFailure, SettingsFailureTest,
+                         ::testing::Values(BadFile{"Paramdata", nullptr, "missing"},
+                                           BadFile{"Typedata", nullptr, "missing"},
+                                           BadFile{"Counter", nullptr, "missing"},
+                                           BadFile{"Industrial", nullptr, "missing"},
+                                           BadFile{"Paramdata", "25,0,0\r\n", "ends before"},
+                                           BadFile{"Typedata", "5\r\n", "ends before"},
+                                           BadFile{"Counter", "", "ends before"},
+                                           BadFile{"Typedata", "40000,1\r\n", "outside"},
+                                           BadFile{"Paramdata", "25,32768,0,0\r\n", "outside"},
+                                           BadFile{"Counter", "2147483648,0\r\n", "outside"},
+                                           BadFile{"Paramdata", "1e39,0,0,0\r\n", "outside"},
+                                           BadFile{"Typedata", "five,1\r\n", "not a number"},
+                                           BadFile{"Paramdata", "nan,0,0,0\r\n", "not a number"},
+                                           BadFile{"Paramdata", "25,0,0,inf\r\n", "not a number"},
+                                           BadFile{"Industrial", "0x10\r\n", "not a number"}));
 
 TEST_F(SettingsTest, AFileThatCannotBeWrittenKeepsItsOldContentAndTheOthersAreStillWritten) {
   Morvand& m = make();
@@ -136,8 +137,8 @@ struct CommaDecimal : std::numpunct<char> {
 };
 
 TEST_F(SettingsTest, NumbersAreReadAndWrittenWithAPointWhateverTheLocale) {
-  const std::locale previous = std::locale::global(std::locale(std::locale::classic(),
-                                                               new CommaDecimal));
+  const std::locale previous =
+      std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
   dir.writeFile("Paramdata", "22.5,0,0,0.5\r\n");
   Morvand& m = make();
   EXPECT_EQ(m.TempSet, 22.5f);
