@@ -2,6 +2,7 @@
 // then purged and refilled with premix when the service is complete.
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 #include "gas/procedure.hpp"
@@ -45,6 +46,14 @@ constexpr gas::Message kServiceNow{
 constexpr gas::Message kServiceComplete{"Is the Optics Service Complete?", gas::kYesNoCancel,
                                         "OPTICS SERVICE"};
 constexpr const char* kServiceCompleteNote = "The Optics Service Complete";
+
+/// Torr as the operator reads it: the shortest text of the single, at most seven significant
+/// digits ("129", not the "129.00002" that a gauge voltage of 0.3 V converts to).
+std::string pressureText(float torr) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, torr, std::chars_format::general, 7).ptr;
+  return std::string(text, end);
+}
 }  // namespace
 
 bool Morvand::OpticsSevStart() {
@@ -55,13 +64,13 @@ bool Morvand::OpticsSevStart() {
 
   // A step that ran out of time asks whether to go on; No ends the service.
   const auto pumpProblemRefused = [&] {
-    const std::string p = util::formatSingle(torr);
+    const std::string p = pressureText(torr);
     return gasQuestionRefused("Pump out to " + p + " Torr, do you want to procede?",
                               gas::kYesNoWarning, "Pump Out Problem",
                               "Pump Out Problem: Pump out to " + p + " Torr");
   };
   const auto purgeProblemRefused = [&] {
-    const std::string p = util::formatSingle(torr);
+    const std::string p = pressureText(torr);
     return gasQuestionRefused("Purge to " + p + " Torr, do you want to procede?",
                               gas::kYesNoWarning, "Purge Problem",
                               "Purge Problem: Purge to " + p + " Torr");

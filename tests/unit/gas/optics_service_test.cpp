@@ -142,6 +142,20 @@ TEST_P(OpticsStart, PumpOutsThatRunOutOfTimeAskWithThePressureOrReportIt) {
   }
 }
 
+TEST_P(OpticsStart, PressureInAProblemTextHasAtMostSevenSignificantDigits) {
+  Morvand& m = start(5, 1, popups());
+  // The pump stalls where the gauge shows 0.3 V: 129.00002 Torr as a single.
+  chamber.vacuum = static_cast<float>((static_cast<double>(0.3f) - 0.1) * scale);
+  ASSERT_NE(chamber.vacuum, 129.0f);
+  host.answers = {1, 6, 1, 7};
+  m.OpticsSevStart();
+  const Strings said = told();
+  ASSERT_GE(said.size(), 4u);
+  EXPECT_EQ(said[3],
+            popups() ? say("Pump out to 129 Torr, do you want to procede?", 52, "Pump Out Problem")
+                     : "Pump Out Problem: Pump out to 129 Torr");
+}
+
 TEST_P(OpticsStart, PurgeThatRunsOutOfTimeAsksWithThePressureOrReportsIt) {
   Morvand& m = start(5, 1, popups());
   ASSERT_TRUE(reachable(450.0f, scale));
