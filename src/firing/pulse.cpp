@@ -62,12 +62,12 @@ void Morvand::Halt() {
   MotorVStart(0);
   if (PCIcard != 1712) {
     // The counter chosen on the card form is switched to frequency measurement, which takes
-    // it off the trigger output. A failure is reported, and the halt goes on: an emergency
-    // stop must still reset the generator, stop the run and switch the voltage off.
+    // it off the trigger output. Like every driver failure, a failing switch is reported and
+    // ends the sequence here.
     CardContext& card = CardContext::current();
     const auto counter = static_cast<int16_t>(card.form().lstChannelCount.ListIndex());
     const CounterFreqStartRequest request{counter, 1, 0};
-    driverOk(card.driver().CounterFreqStart(card.DeviceHandle, request));
+    if (!driverOk(card.driver().CounterFreqStart(card.DeviceHandle, request))) return;
   }
   PulseReset();
   flag2 = 1;  // a running run loop leaves at its next check
