@@ -21,9 +21,10 @@ float Morvand::PressMes() {
   const float torr = util::toSingle((volts - kGaugeOffsetVolts) * model_.PressScale);
   util::pushReading(gas_.PressHistory, gas_.readings, torr);
   // The history stays in Torr; only the average is converted, so a change of unit never
-  // disturbs the smoothing.
-  const double average = util::meanOfTaken(gas_.PressHistory, gas_.readings);
-  gas_.PressTorr = util::toSingle(average);
+  // disturbs the smoothing. The conversion starts from the single-precision Torr average,
+  // the value a Torr reading would report.
+  gas_.PressTorr = util::toSingle(util::meanOfTaken(gas_.PressHistory, gas_.readings));
+  const double average = gas_.PressTorr;
   switch (Punits) {
     case 1:
       Pressure = util::toSingle(average / kTorrPerMbar);

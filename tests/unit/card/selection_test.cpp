@@ -133,6 +133,22 @@ TEST_F(CardSelectionTest, TheCardFormListsFollowTheFeatureRecord) {
   EXPECT_EQ(f.lstChannelCount.ListIndex(), 0);
 }
 
+TEST_F(CardSelectionTest, EveryReadingUsesTheDriversGainCodeOfTheFirstRange) {
+  card->features.gains[0].gainCode = 4;  // a code that is not the list position
+  selectCard("PCI-1711");
+  Morvand& m = *m_;
+  m.PressMes();
+  m.EnergyMes();
+  m.VoltageMes();
+  m.TempMes();
+  m.VprogTest();
+  m.VoltTest12();
+  EXPECT_THAT(card->texts("AIVoltageIn"),
+              ElementsAre("AIVoltageIn(0, 4, 0)", "AIVoltageIn(1, 4, 0)", "AIVoltageIn(2, 4, 0)",
+                          "AIVoltageIn(4, 4, 0)", "AIVoltageIn(7, 4, 0)", "AIVoltageIn(8, 4, 0)"));
+  EXPECT_THAT(card->texts("AIConfig"), ::testing::Each(::testing::EndsWith(", 4)")));
+}
+
 TEST_F(CardSelectionTest, ADemoDeviceIsNotOpenedAndKeepsTheEarlierFeatures) {
   Morvand& m = make();
   card->addDevice("PCI-1711");

@@ -42,6 +42,20 @@ TEST_F(PressureTest, TheUnitAppliesToTheAverageOnlyAndTorrIsKept) {
   EXPECT_NEAR(gasState(*m_).PressTorr, 960.0, 0.05);
 }
 
+TEST_F(PressureTest, TheOtherUnitsConvertTheTorrAverageAsReported) {
+  selectCard();
+  ASSERT_EQ(m_->limits().PressScale, 645);
+  // 709.500061 and 1032 Torr: their average is 870.75 Torr in single precision; converting
+  // the unrounded average instead gives a different last digit in both units.
+  card->queueAnalog(0, {1.2f, 1.7f, 1.2f, 1.7f});
+  m_->PressMes();
+  m_->Punits = 1;
+  EXPECT_EQ(m_->PressMes(), static_cast<float>(870.75 / 0.76));
+  m_->PressMes();
+  m_->Punits = 2;  // the four readings average to the same 870.75 Torr
+  EXPECT_EQ(m_->PressMes(), static_cast<float>(870.75 / 7.6));
+}
+
 TEST_F(PressureTest, AtTheGaugeOffsetTheReadingIsZeroAndBelowItNegative) {
   selectCard();
   card->queueAnalog(0, {0.1f});
