@@ -160,6 +160,7 @@ TEST_F(GeneratorTest, HaltOnThe1712SkipsTheCounterSwitchButDoesEverythingElse) {
   m.Halt();
   EXPECT_TRUE(card->texts("CounterFreqStart").empty());
   EXPECT_EQ(card->texts("CounterReset"), (Strings{"CounterReset(0)"}));
+  EXPECT_EQ(lastOf(card->texts("AOVoltageOut")), "AOVoltageOut(0, 0)");
   EXPECT_EQ(lastOf(card->texts("DioWritePortByte")), "DioWritePortByte(1, 128, 0)");
   EXPECT_EQ(m.flag2, 1);
 }
