@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "morvand/reflection.hpp"
@@ -102,6 +103,60 @@ TEST(Tables, NamesAreUniqueCaseSensitiveAndPropertiesAndMethodsDoNotShareOne) {
   EXPECT_EQ(reflection::findMethod("Status"), nullptr);
   EXPECT_NE(reflection::findMethod("status"), nullptr);
   EXPECT_EQ(reflection::findMethod("NoSuchMethod"), nullptr);
+}
+
+// The interface's slot order: hosts bound to an earlier build address entries by position.
+TEST(Tables, PropertiesAndMethodsKeepTheirSlotOrderAndTypes) {
+  const std::string properties =
+      "B:ListDeviceFlag I:LaserStatus S:LaserMessage I:ValveState S:ValveString F:Energy "
+      "F:ExtEnergy F:SetEnergy F:Pressure F:HVoltage L:RepRate L:RepRateOld L:RepRateTest "
+      "L:RepRateMV L:RepRate0 L:MaxNum I:mode I:state F:VoltSet L:PulseNum L:CounterTotal "
+      "L:CumTotalPulses L:PulsesThisFill L:Punits F:temp F:Sigma F:ExtSigma F:TempSet I:flag2 "
+      "I:ChMode I:ChModeOld I:TrigMode I:LaserTypeFlag I:GasFlag F:EoffSet F:EoffSet0 "
+      "F:MaxEnergyVal F:ThyTime F:HiVoltMax F:HiVoltMin I:Fanmode I:PCIcard F:ExtRepRate "
+      "L:ExtRepRate0 L:ExtRepRate1 L:ExtRepRate2 B:CountDisabled D:CountPeriod S:GasText1 "
+      "S:GasText2 S:PanelText1 S:PanelText2 F:HighEnergy F:LowEnergy I:mmode B:AutoMotor "
+      "B:ThyState I:ThyStandby I:ThyStandby0 B:PowerOK B:InterlockActive B:LaserStandby "
+      "B:ExtStartFlag F:ThyLow I:List2Max B:PopupMessage B:LowCPU B:EH_sys F:Voffset F:Vfactor "
+      "F:VminMotor F:VoltMotor F:VoltMotorOld F:VmesMotor D:MotorRPM D:MTmaxRPM D:MTminRPM "
+      "L:MotorCount L:MotorCT L:MotorCN L:MotorState B:MotorEnabled D:TimeRPS D:TimeRPS0 "
+      "D:TimeRPS1 D:TimeStandby D:StandbyInterval";
+  const std::string methods =
+      "myTimer CloseAllValves AllClose AllOff Counter0Read Counter0Start Counter1Read "
+      "Counter1Start Counter2Read Counter2Start CounterRead CounterFreqRead CounterStart "
+      "CounterStop DCmotorOn Delay Enable EnergyMes EV_to_Slider MorvandStatus ExtRepRateMes "
+      "ExtRepRateMes1 ExtStart Fan FilamentCheck FilamentVolts FillLaser GasAutoRefill GasFill "
+      "GasPartialRefill GasFilterPress GasPumpout Halt HighRepSetup HiVoltSet HVTest Immediate "
+      "InTrigDCTest InTrigMes InTrigTest InTrigOff LaserData GetLaserList GetGasList LaserPause "
+      "LaserRestart LaserRun LaserStop MaxContinue MaxNumSet Motor MotorOff MotorOn MotorSlow "
+      "MotorMedium MotorFast MotorStart MotorSet MotorRpmMes MotorR2V MotorVOn MotorVMes "
+      "MotorVSet MotorVStart OpticsSevStart OpticsSevFinish OpenValves OpenAll OpenFill "
+      "OpenHelium OpenMain OpenPremix OpenPump OpenVacPump HeliumFill HeliumLineFill PopupSet "
+      "PowerOn PremixFill PremixLinePump PressMes Pulse PulseOFF PulseReset Pumpout ReprateSet "
+      "Reset SetChargeMode SetFillPress SetLaserAndGasType SetLaserStandby SetPCIcard "
+      "SetTriggerMode Slider_to_EV StandardCard StateTest1711 status TempControl TempMes "
+      "TestStr ThyratronMes ThySkip ThyStandbySet ThyWarmup VoltageMes VoltageOff VoltageSet "
+      "VoltTest12 VprogTest Waiting";
+  const std::string letters = "BILFDS";  // Boolean Int16 Int32 Single Double String
+  const Type types[] = {Type::Bool,   Type::Int16,  Type::Int32,
+                        Type::Single, Type::Double, Type::String};
+  std::istringstream props(properties);
+  std::string entry;
+  size_t i = 0;
+  while (props >> entry) {
+    ASSERT_LT(i, reflection::properties().size());
+    const auto& p = reflection::properties()[i++];
+    EXPECT_EQ(p.name, entry.substr(2)) << "slot " << i;
+    EXPECT_EQ(p.type, types[letters.find(entry[0])]) << entry;
+  }
+  EXPECT_EQ(i, 87u);
+  std::istringstream names(methods);
+  i = 0;
+  while (names >> entry) {
+    ASSERT_LT(i, reflection::methods().size());
+    EXPECT_EQ(reflection::methods()[i++].name, entry) << "slot " << i;
+  }
+  EXPECT_EQ(i, 110u);
 }
 
 TEST(MethodTable, SignaturesComeFromTheDeclarations) {
