@@ -1,6 +1,7 @@
 // Operating modes, and the conversion between the host's set-point slider and the set-points.
 
 #include <charconv>
+#include <cmath>
 #include <string>
 
 #include "morvand/morvand.hpp"
@@ -23,11 +24,15 @@ float toSetPoint(double value) {
   }
 }
 
-// At least one integer digit and exactly two decimals ("5.00", "13.00", "-0.50").
+// At least one integer digit and exactly two decimals ("5.00", "13.00", "-0.50"); a value
+// exactly halfway between two hundredths goes away from zero, as a display pattern does
+// (11.125 reads 11.13).
 std::string twoDecimals(float value) {
+  // Exact: a single's 24-bit significand times 100 fits a double's 53 bits.
+  const double hundredths = std::round(static_cast<double>(value) * 100.0);
   char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
-                                    std::chars_format::fixed, 2);
+  const auto result =
+      std::to_chars(text, text + sizeof text, hundredths / 100.0, std::chars_format::fixed, 2);
   return std::string(text, result.ptr);
 }
 

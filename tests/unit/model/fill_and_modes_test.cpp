@@ -98,25 +98,34 @@ TEST_F(HighRepTest, AtTheRateThresholdOnlyTheFirstTopApplies) {
 TEST_F(HighRepTest, EachRegimeHasItsOwnValues) {
   struct Case {
     int16_t code, gas;
-    int32_t rate;
-    float torr, top;
+    float first;
+    int32_t threshold;
+    float above, limit;
     int32_t rateAfter;
-    const char* hz;
   };
   const Case cases[] = {
-      {9, 2, 851, 2251.0f, 14.0f, 800, "850"},  {14, 4, 1000, 2100.0f, 14.0f, 800, "850"},
-      {14, 0, 851, 2051.0f, 14.0f, 800, "850"}, {19, 1, 801, 2251.0f, 15.0f, 800, "800"},
-      {19, 2, 801, 1901.0f, 12.0f, 800, "800"}, {30, 1, 301, 2251.0f, 15.0f, 300, "300"},
-      {30, 2, 401, 1901.0f, 12.0f, 400, "400"},
+      {9, 2, 15.0f, 850, 14.0f, 2250.0f, 800},  {14, 4, 16.5f, 850, 14.0f, 2050.0f, 800},
+      {14, 0, 16.5f, 850, 14.0f, 2050.0f, 800}, {19, 1, 16.5f, 800, 15.0f, 2250.0f, 800},
+      {19, 2, 14.0f, 800, 12.0f, 1900.0f, 800}, {30, 1, 16.5f, 300, 15.0f, 2250.0f, 300},
+      {30, 2, 14.0f, 400, 12.0f, 1900.0f, 400},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("code " + std::to_string(c.code) + " gas " + std::to_string(c.gas));
     host.boxes.clear();
-    Morvand& m = regime(c.code, c.gas, c.rate, c.torr);
-    EXPECT_FLOAT_EQ(m.HiVoltMax, c.top);
+    // At the threshold only the first top applies.
+    Morvand& m = regime(c.code, c.gas, c.threshold, c.limit + 1000.0f);
+    EXPECT_FLOAT_EQ(m.HiVoltMax, c.first);
+    EXPECT_EQ(m.RepRate, c.threshold);
+    // Above it at the pressure limit the top drops and nobody is asked.
+    regime(c.code, c.gas, c.threshold + 1, c.limit);
+    EXPECT_FLOAT_EQ(m.HiVoltMax, c.above);
+    EXPECT_EQ(m.RepRate, c.threshold + 1);
+    EXPECT_TRUE(host.boxes.empty());
+    regime(c.code, c.gas, c.threshold + 1, c.limit + 1.0f);
+    EXPECT_FLOAT_EQ(m.HiVoltMax, c.above);
     EXPECT_EQ(m.RepRate, c.rateAfter);
     ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].text, std::string("For operation above ") + c.hz +
+    EXPECT_EQ(host.boxes[0].text, "For operation above " + std::to_string(c.threshold) +
                                       "Hz use the high repetition rate gas fill");
   }
 }
@@ -176,6 +185,18 @@ TEST_F(ModesTest, VoltageSliderSpansTheWindowBothWays) {
   EXPECT_EQ(m.Slider_to_EV(-2.0f), "-2.00");
   EXPECT_FLOAT_EQ(m.EV_to_Slider(), -2.0f);
   EXPECT_EQ(m.Slider_to_EV(0.123f), "10.74");
+}
+
+TEST_F(ModesTest, ASetPointHalfwayBetweenHundredthsReadsAwayFromZero) {
+  Morvand& m = make();
+  m.mode = 0;
+  m.HiVoltMin = 10.0f;
+  m.HiVoltMax = 16.0f;
+  EXPECT_EQ(m.Slider_to_EV(0.1875f), "11.13");  // 11.125 kV, exact in binary
+  EXPECT_FLOAT_EQ(m.VoltSet, 11.125f);
+  m.HiVoltMin = 0.0f;
+  m.HiVoltMax = 1.0f;
+  EXPECT_EQ(m.Slider_to_EV(-0.375f), "-0.38");
 }
 
 TEST_F(ModesTest, EnergySliderSpansTwentyToNinetyPercentOfTheRange) {
