@@ -27,8 +27,12 @@ void Morvand::GetLaserList(ListControl& LaserList) {
 }
 
 int16_t Morvand::LaserListIndex(ListControl& list, int16_t code) {
-  for (int16_t position = 0; position <= List2Max; ++position) {
-    if (list.ItemData(position) == code) return position;
+  // An int counter: List2Max is the host's to write, and a 16-bit counter would wrap past
+  // 32767 and never end.
+  for (int position = 0; position <= List2Max; ++position) {
+    if (list.ItemData(static_cast<int16_t>(position)) == code) {
+      return static_cast<int16_t>(position);
+    }
   }
   return 0;
 }

@@ -69,6 +69,28 @@ TEST_F(SelectionTest, ModelsOutsideTheListSelectTheFirstEntry) {
   }
 }
 
+TEST_F(SelectionTest, AModelSearchOverTheWholeSixteenBitRangeEnds) {
+  // A host control whose last entry lands on position 32767 and that answers every position.
+  class EndlessList : public ListBox {
+   public:
+    mutable int reads = 0;
+    int16_t NewIndex() const override { return 32767; }
+    void SetItemData(int16_t, int32_t) override {}
+    int32_t ItemData(int16_t) const override {
+      if (++reads > 40000) throw ListError("read past every position");
+      return 0;
+    }
+    void SetListIndex(int16_t index) override { selected = index; }
+    int16_t selected = -2;
+  } list;
+  Morvand& m = make();
+  m.LaserTypeFlag = 5;
+  m.GetLaserList(list);
+  EXPECT_EQ(m.List2Max, 32767);
+  EXPECT_EQ(list.reads, 32768);
+  EXPECT_EQ(list.selected, 0);
+}
+
 TEST_F(SelectionTest, GasListOffersTheModelsGasesAndCorrectsTheGasBeforeSelecting) {
   struct Case {
     int16_t code, gasBefore, gasAfter, index;
