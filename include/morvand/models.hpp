@@ -29,8 +29,9 @@ struct GasInfo {
   const char* listText;  ///< text of the host's gas list ("FLUORINE 157nm")
 };
 
-/// The seven gases in code order; nullptr for a code outside 1..7.
+/// The seven gases in code order.
 std::span<const GasInfo> gases();
+/// The gas with this code; nullptr for a code outside 1..7.
 const GasInfo* findGas(int16_t code);
 
 /// The word of the long title.

@@ -206,6 +206,11 @@ TEST_F(HiVoltSetTest, ModelRulesOverrideTheGasWindowAndSetTheStartingVoltage) {
   EXPECT_FLOAT_EQ(m.HiVoltMax, 16.5f);
   EXPECT_FLOAT_EQ(m.HiVoltMin, 12.5f);
   EXPECT_FLOAT_EQ(m.VoltSet, 12.5f);
+  window(9, 2);  // LM-27 with ArF: 14 in the model table, 16.5 here
+  EXPECT_FLOAT_EQ(m.HiVoltMax, 16.5f);
+  EXPECT_FLOAT_EQ(m.HiVoltMin, 10.0f);
+  window(9, 5);
+  EXPECT_FLOAT_EQ(m.HiVoltMax, 16.5f);
   window(19, 2);  // LM-36 with ArF: the model's top of 16.5
   EXPECT_FLOAT_EQ(m.HiVoltMax, 16.5f);
   EXPECT_FLOAT_EQ(m.VoltSet, 12.0f);
