@@ -77,7 +77,8 @@ class Morvand : public Properties {
   void Delay(double delaytime);
   /// Sets or clears the high-voltage enable line.
   void Enable(bool EnableOn);
-  /// Measures one pulse energy; returns the mean energy, 0 when rejected.
+  /// Measures one pulse energy; returns the mean energy (0 for a rejected sample, -1 on a
+  /// driver failure).
   float EnergyMes();
   /// Position of the energy or voltage set-point on the 0..100 slider.
   float EV_to_Slider();
@@ -103,7 +104,7 @@ class Morvand : public Properties {
   bool GasFill();
   /// Partial gas replacement.
   void GasPartialRefill();
-  /// Ends a gas procedure with the valves closed.
+  /// Opens the pump and premix valves for 2 s, then closes every valve.
   void GasFilterPress();
   /// Opens the pump-out valves.
   bool GasPumpout();
@@ -167,7 +168,7 @@ class Morvand : public Properties {
   void MotorVOn(int16_t MotorOnState);
   /// Reads the motor drive monitor; returns volts x 5.25.
   float MotorVMes();
-  /// Writes the motor drive voltage, V (a value <= 0 becomes 0 in the caller).
+  /// Writes the motor drive voltage mVolt, V; a value <= 0 is written as 0 and mVolt becomes 0.
   bool MotorVSet(float& mVolt);
   /// Ramps the motor drive to the voltage of a rate, Hz.
   void MotorVStart(int32_t mReprate);
