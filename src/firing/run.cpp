@@ -32,6 +32,22 @@ class ActiveRun {
   bool& flag_;
 };
 
+/// The switching steps of the stop sequence, without its waits or the pulse accounting,
+/// each tried even when an earlier one fails: used when an error leaves the run.
+void switchOffAfterError(Morvand& m) noexcept {
+  const auto attempt = [](auto&& step) {
+    try {
+      step();
+    } catch (...) {  // the error that ended the run is the one the host gets
+    }
+  };
+  attempt([&] { m.Enable(false); });
+  if (m.TrigMode == 0) attempt([&] { m.PulseReset(); });
+  attempt([&] { m.MotorVStart(0); });
+  attempt([&] { m.VoltageOff(); });
+  attempt([&] { m.Reset(); });
+}
+
 }  // namespace
 
 void Morvand::LaserRun(int16_t mTrigMode) {
@@ -52,8 +68,15 @@ void Morvand::LaserRun(int16_t mTrigMode) {
   if (mTrigMode >= 0) TrigMode = mTrigMode;
 
   if (!runStartChecks()) return;
-  runStartSequence();
-  while (runPass()) {
+  try {
+    runStartSequence();
+    while (runPass()) {
+    }
+  } catch (...) {
+    // An error from a host handler or an arithmetic fault ends the call, but must not leave
+    // the laser firing with no loop watching its supply and temperature.
+    switchOffAfterError(*this);
+    throw;
   }
   runStopSequence();
 }

@@ -17,8 +17,11 @@ constexpr int16_t kRunLoopId = 6;
 }  // namespace
 
 int32_t Morvand::estimatedPulses(double now) const {
-  // The generator ran at RepRateOld since t0; RepRate may already hold a new request.
-  return util::toInt32((now - static_cast<double>(run_.t0)) * RepRateOld + CounterTotal);
+  // With internal triggering the generator ran at RepRateOld since t0; RepRate may already
+  // hold a new request. An external trigger has no generator here (RepRateOld stays 0):
+  // its rate is the one the host gives in RepRate.
+  const int32_t rate = TrigMode == 0 ? RepRateOld : RepRate;
+  return util::toInt32((now - static_cast<double>(run_.t0)) * rate + CounterTotal);
 }
 
 bool Morvand::runPass() {

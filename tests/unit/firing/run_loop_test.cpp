@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <utility>
 
 #include "run_fixture.hpp"
 
@@ -59,6 +61,16 @@ TEST_F(RunLoopTest, ASpentBudgetCompletesTheRunAndCountsEachPulseOnce) {
   EXPECT_EQ(m.CumTotalPulses, 120 + 1000);
   EXPECT_EQ(m.PulsesThisFill, 30 + 1000);
   EXPECT_EQ(callsFrom("Operation Completed", kStopPrefixes), stopLines(false));
+}
+
+TEST_F(RunLoopTest, TheContinuousBudgetIsStillABudget) {
+  Morvand& m = ready();
+  m.MaxNum = 0;
+  countOnRead(0, 10000000);
+  m.LaserRun(1);
+  EXPECT_EQ(m.MaxNum, 50000000);
+  EXPECT_EQ(m.PulseNum, 50000000);
+  EXPECT_EQ(host.messages.back(), "Operation Completed");
 }
 
 TEST_F(RunLoopTest, ABudgetOfZeroEndsAtTheFirstPass) {
@@ -336,6 +348,58 @@ TEST_F(RunLoopTest, PauseAndResumeWithExternalTriggerSwitchTheEnableLine) {
   EXPECT_EQ(m.CounterTotal, m.PulseNum);
   EXPECT_EQ(m.CumTotalPulses, 120 + m.PulseNum);
   EXPECT_EQ(static_cast<size_t>(m.PulseNum), card->texts("CounterEventRead").size());
+}
+
+TEST_F(RunLoopTest, EstimatedCountsFollowTheRateWithEitherTrigger) {
+  // Internal trigger on a card whose generator leaves counting on, and an external trigger
+  // (no generator at all) on a card that would count: the host says the pulses cannot be
+  // counted, so 10 Hz for 5 s are 50 pulses either way.
+  for (const auto& [cardName, trigMode] :
+       {std::pair<std::string, int16_t>{"PCI-1712", 0}, {"PCI-1711", 1}}) {
+    Morvand& m = ready(cardName);
+    m.CountDisabled = true;
+    m.RepRate = 10;
+    const int32_t before = m.CumTotalPulses;
+    stopAfter(m, 5.0);
+    m.LaserRun(trigMode);
+    EXPECT_EQ(m.RepRate, 10) << cardName;
+    EXPECT_EQ(m.PulseNum, 50) << cardName;
+    EXPECT_EQ(m.CumTotalPulses, before + 50) << cardName;
+    EXPECT_TRUE(card->texts("CounterEventRead").empty()) << cardName;
+    m_.reset();
+    timed.texts.clear();
+    host.messages.clear();
+    card->clearCalls();
+  }
+}
+
+TEST_F(RunLoopTest, AnErrorInAPassSwitchesTheLaserOffBeforeItReachesTheHost) {
+  Morvand& m = ready();
+  int running = 0;
+  size_t callsAtError = 0;
+  host.onLaserRunning = [&](int32_t, float) {
+    if (++running == 3) {
+      callsAtError = card->calls().size();
+      throw std::runtime_error("host handler failed");
+    }
+  };
+  EXPECT_THROW(m.LaserRun(), std::runtime_error);
+  const auto all = card->texts();
+  std::vector<std::string> after;
+  for (size_t i = callsAtError; i < all.size(); ++i) {
+    for (const auto& p : kStopPrefixes) {
+      if (all[i].rfind(p, 0) == 0) after.push_back(all[i]);
+    }
+  }
+  EXPECT_EQ(after, stopLines(true));
+  // The error is the host's; the run does not end as if it had been stopped or completed.
+  EXPECT_EQ(host.messages.back(), "Laser Running");
+  EXPECT_EQ(m.CumTotalPulses, 120);
+
+  host.onLaserRunning = nullptr;
+  stopAfter(m, 0.0);
+  m.LaserRun();
+  EXPECT_EQ(countOf("Starting Laser"), 2u);
 }
 
 TEST_F(RunLoopTest, EveryPassReportsTheStartInputAndMotorAndEverySecondTheMeasurements) {
