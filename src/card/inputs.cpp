@@ -25,6 +25,8 @@ const InputBits* inputBitsOf(int16_t card) {
 
 /// V: the 12 V supply is there at this reading and above.
 constexpr float kSupplyPresent = 10.0f;
+/// What a supply test returns after a driver failure.
+constexpr float kFailedReading = -1.0f;
 
 }  // namespace
 
@@ -63,7 +65,8 @@ void Morvand::StateTest1711() {
 }
 
 bool Morvand::PowerOn() {
-  VoltTest12();
+  // A reading that failed (reported, -1 V) does not pass on the last good one as present.
+  if (VoltTest12() == kFailedReading) return false;
   return hv_.VoltTest >= kSupplyPresent;
 }
 

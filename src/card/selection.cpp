@@ -93,7 +93,11 @@ bool Morvand::StandardCard() {
 bool Morvand::SetPCIcard(int16_t lstDeviceIndex) {
   CardContext& card = CardContext::current();
   CardForm& form = card.form();
-  if (lstDeviceIndex < 0 || lstDeviceIndex == form.lstDevice.ListIndex()) return true;
+  // Re-selecting the open device changes nothing. A position whose selection failed (or that
+  // another controller of this thread selected) is selected again instead of being reported
+  // as selected while this controller has no card.
+  if (lstDeviceIndex < 0) return true;
+  if (lstDeviceIndex == form.lstDevice.ListIndex() && PCIcard != 0) return true;
 
   form.lstDevice.SetEnabled(true);
   form.lstDevice.SetListIndex(lstDeviceIndex);  // ListError beyond the last device

@@ -135,6 +135,12 @@ TEST_F(DigitalLinesTest, PowerOnNeedsTenVoltsFromTheSupplyTest) {
   EXPECT_FALSE(m_->PowerOn());
   EXPECT_THAT(card->texts("AIConfig"),
               ElementsAre("AIConfig(8, 0)", "AIConfig(8, 0)", "AIConfig(8, 0)"));
+  // A supply test that failed does not pass an earlier good reading off as present.
+  card->setAnalog(8, 4.0f);
+  ASSERT_TRUE(m_->PowerOn());
+  card->failCall("AIVoltageIn", 6);
+  EXPECT_FALSE(m_->PowerOn());
+  EXPECT_EQ(host.messages.size(), 1u);
 }
 
 }  // namespace

@@ -102,6 +102,19 @@ TEST_F(CardSelectionTest, ReselectingTheSamePositionOrMinusOneChangesNothing) {
   EXPECT_THROW(m.SetPCIcard(3), ListError);
 }
 
+TEST_F(CardSelectionTest, APositionWhoseSelectionFailedIsNotReportedAsSelected) {
+  Morvand& m = make();
+  card->addDevice("PCI-1711");
+  card->failCall("DeviceOpen", 9);
+  ASSERT_FALSE(m.StandardCard());
+  ASSERT_EQ(m.PCIcard, 0);
+  card->clearCalls();
+  // The retry opens the card instead of answering True with no card open.
+  EXPECT_TRUE(m.SetPCIcard(0));
+  EXPECT_EQ(m.PCIcard, 1711);
+  EXPECT_THAT(card->texts(), ElementsAre("DeviceOpen(0)", "DeviceGetFeatures()", "AIGetConfig()"));
+}
+
 TEST_F(CardSelectionTest, DeviceNamesAndGainNamesEndAtTheDriversTerminator) {
   Morvand& m = make();
   card->addDevice("PCI-1711 card");
