@@ -15,7 +15,8 @@ struct ModelState {
   float PressMax = 0.0f;      ///< Torr
 };
 
-/// Gas-fill targets of the selected model and gas, written by SetFillPress and HighRepSetup.
+/// Gas-fill targets of the selected model and gas, written by SetFillPress; HighRepFill is set
+/// by HighRepSetup and cleared by ReprateSet when a new rate entry starts.
 struct FillState {
   float FillPressLow = 0.0f;        ///< Torr
   float FillPressHigh = 0.0f;       ///< Torr
