@@ -325,7 +325,8 @@ class Morvand : public Properties {
   bool runPass();
   /// The firing branch of a pass; false when a voltage limit ended the run.
   bool runFiringStep();
-  /// Pulses since t0 at the rate the generator runs at, plus CounterTotal.
+  /// Pulses since t0 at the rate the generator runs at (RepRate with an external trigger),
+  /// plus CounterTotal.
   int32_t estimatedPulses(double now) const;
   /// Stop sequence and pulse accounting.
   void runStopSequence();
