@@ -48,6 +48,13 @@ ControllerTest::ControllerTest() {
 }
 
 ControllerTest::~ControllerTest() {
+  // The hooks may call into the derived test, which is already gone: the destruction
+  // sequence that runs below must not reach them.
+  host.onYield = nullptr;
+  host.onLaserRunning = nullptr;
+  host.onWarmingup = nullptr;
+  host.onBox = nullptr;
+  card->clearHooks();
   m_.reset();
   CardContext::current().reset();
 }

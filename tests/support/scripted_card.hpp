@@ -54,6 +54,11 @@ class ScriptedCard : public CardDriver {
   int32_t handle = 42;
   /// Called after every call is recorded (tests use it to react to writes).
   std::function<void(const DriverCall&)> onCall;
+  /// Drops onCall and every analog source (they may refer to a test that is gone).
+  void clearHooks() {
+    onCall = nullptr;
+    analogSource_.clear();
+  }
 
   // --- what the controller did ---
   const std::vector<DriverCall>& calls() const { return calls_; }
