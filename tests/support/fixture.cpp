@@ -42,6 +42,16 @@ std::string SettingsDir::read(const std::string& name) const {
   return s.str();
 }
 
+std::string firstOf(const Strings& v) { return v.empty() ? std::string() : v.front(); }
+std::string lastOf(const Strings& v) { return v.empty() ? std::string() : v.back(); }
+
+void ControllerTest::freshCard() {
+  m_.reset();
+  CardContext::current().reset();
+  card = std::make_shared<ScriptedCard>();
+  CardContext::current().setDriver(card);
+}
+
 ControllerTest::ControllerTest() {
   CardContext::current().reset();
   CardContext::current().setDriver(card);

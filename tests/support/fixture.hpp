@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
@@ -14,6 +15,12 @@
 #include "support/scripted_card.hpp"
 
 namespace morvand::test {
+
+using Strings = std::vector<std::string>;
+
+/// First and last entry, "" when there is none (a missing call fails the check, not the run).
+std::string firstOf(const Strings& v);
+std::string lastOf(const Strings& v);
 
 /// Makes a fresh temporary directory the current one for its lifetime and writes the four
 /// settings files into it.
@@ -48,6 +55,8 @@ class ControllerTest : public ::testing::Test {
   void selectCard(const std::string& name = "PCI-1711");
   /// Destroys the controller now (its destruction sequence runs).
   void destroy() { m_.reset(); }
+  /// Destroys the controller and starts over with a new card and card context.
+  void freshCard();
 
   SettingsDir dir;
   VirtualClock clock;

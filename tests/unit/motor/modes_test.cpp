@@ -11,16 +11,6 @@
 namespace morvand::test {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-/// First and last entry, "" when there is none (a missing call fails the check, not the run).
-[[maybe_unused]] std::string firstOf(const Strings& v) {
-  return v.empty() ? std::string() : v.front();
-}
-[[maybe_unused]] std::string lastOf(const Strings& v) {
-  return v.empty() ? std::string() : v.back();
-}
-
 class MotorModesTest : public ControllerTest {
  protected:
   /// A controller for the model code (LM-10 is 5, RepRateMax 310, medium 217) on a PCI-1711.

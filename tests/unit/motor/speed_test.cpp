@@ -12,25 +12,8 @@
 namespace morvand::test {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-/// First and last entry, "" when there is none (a missing call fails the check, not the run).
-[[maybe_unused]] std::string firstOf(const Strings& v) {
-  return v.empty() ? std::string() : v.front();
-}
-[[maybe_unused]] std::string lastOf(const Strings& v) {
-  return v.empty() ? std::string() : v.back();
-}
-
 class MotorSpeedTest : public ControllerTest {
  protected:
-  /// Destroys the controller and starts over with a new card and card context.
-  void freshCard() {
-    m_.reset();
-    CardContext::current().reset();
-    card = std::make_shared<ScriptedCard>();
-    CardContext::current().setDriver(card);
-  }
   Morvand& start(const std::string& cardName) {
     dir.write(5, 2);
     make();
