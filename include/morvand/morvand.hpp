@@ -309,6 +309,9 @@ class Morvand : public Properties {
   bool readAnalog(int16_t channel, float& volts, Tags tags = {}, bool requireCard = true);
   /// One analog output: configure channel for 0..5 V, then write volts.
   bool writeAnalog(int16_t channel, float volts, Tags tags = {});
+  /// The two halves of an analog output, for an operation with a step between them.
+  bool configureAnalogOut(int16_t channel, const char* tag = nullptr);
+  bool writeAnalogOut(int16_t channel, float volts, const char* tag = nullptr);
   /// True when a card is selected (PCIcard not 0).
   bool cardSelected() const { return PCIcard != 0; }
 

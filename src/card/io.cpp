@@ -51,14 +51,22 @@ bool Morvand::readAnalog(int16_t channel, float& volts, Tags tags, bool requireC
   return true;
 }
 
-bool Morvand::writeAnalog(int16_t channel, float volts, Tags tags) {
+bool Morvand::configureAnalogOut(int16_t channel, const char* tag) {
   if (!cardSelected()) return false;
   CardContext& card = CardContext::current();
   card.aoConfig = {channel, 5.0f, 0.0f};
-  int32_t status = card.driver().AOConfig(card.DeviceHandle, card.aoConfig);
-  if (!driverOkOrTagged(status, tags.first)) return false;
-  status = card.driver().AOVoltageOut(card.DeviceHandle, AOVoltageOutRequest{channel, volts});
-  return driverOkOrTagged(status, tags.second);
+  return driverOkOrTagged(card.driver().AOConfig(card.DeviceHandle, card.aoConfig), tag);
+}
+
+bool Morvand::writeAnalogOut(int16_t channel, float volts, const char* tag) {
+  if (!cardSelected()) return false;
+  CardContext& card = CardContext::current();
+  return driverOkOrTagged(
+      card.driver().AOVoltageOut(card.DeviceHandle, AOVoltageOutRequest{channel, volts}), tag);
+}
+
+bool Morvand::writeAnalog(int16_t channel, float volts, Tags tags) {
+  return configureAnalogOut(channel, tags.first) && writeAnalogOut(channel, volts, tags.second);
 }
 
 }  // namespace morvand

@@ -55,8 +55,7 @@ void Morvand::VoltageOff() {
   CardContext& card = CardContext::current();
   // The output keeps its configured range: only the value is written.
   card.aoConfig = {kSetPointChannel, kMaxCardVolts, 0.0f};
-  driverOk(
-      card.driver().AOVoltageOut(card.DeviceHandle, AOVoltageOutRequest{kSetPointChannel, 0.0f}));
+  writeAnalogOut(kSetPointChannel, 0.0f);
 }
 
 float Morvand::VoltageMes() {

@@ -44,8 +44,10 @@ void Morvand::MotorVOn(int16_t MotorOnState) {
 
 bool Morvand::MotorVSet(float& mVolt) {
   if (!cardSelected()) return false;
+  if (!configureAnalogOut(kDriveOutput, "1-6246 Error!!")) return false;
+  // The caller's variable takes the clamped value once the output is configured.
   mVolt = mVolt > 0.0f ? mVolt : 0.0f;
-  if (!writeAnalog(kDriveOutput, mVolt, Tags{"1-6246 Error!!", "1-6228 Error!!"})) return false;
+  if (!writeAnalogOut(kDriveOutput, mVolt, "1-6228 Error!!")) return false;
   VoltMotorOld = mVolt;
   return true;
 }

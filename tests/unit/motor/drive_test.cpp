@@ -122,6 +122,15 @@ TEST_F(MotorDriveTest, MotorVSetWritesZeroForANegativeVoltageAndTellsTheCaller) 
   v = 0.5f;
   EXPECT_TRUE(m.MotorVSet(v));
   EXPECT_EQ(m.VoltMotorOld, 0.5f);
+  // The caller's variable changes only once the output is configured.
+  v = -1.0f;
+  card->failCall("AOConfig", 5);
+  EXPECT_FALSE(m.MotorVSet(v));
+  EXPECT_EQ(v, -1.0f);
+  card->failCall("AOVoltageOut", 5);
+  EXPECT_FALSE(m.MotorVSet(v));
+  EXPECT_EQ(v, 0.0f);
+  EXPECT_EQ(m.VoltMotorOld, 0.5f);
 }
 
 TEST_F(MotorDriveTest, MotorVMesReadsTheMonitorAndScalesIt) {
