@@ -21,10 +21,7 @@ const char* const kLowNotice =
     "CHAMBER PRESSURE LOW, FILLING LASER TO 1000 TORR AND THEN STARTING AUTOFILL";
 
 /// Runs each case with pop-ups (true) and with events (false).
-class AutoRefill : public GasTest, public ::testing::WithParamInterface<bool> {
- protected:
-  bool popups() const { return GetParam(); }
-};
+class AutoRefill : public PopupModeTest {};
 
 TEST_P(AutoRefill, HealthyLaserIsPumpedOutForTheModelTimeAndFilledInOneCycle) {
   Morvand& m = start(5, 1, popups());

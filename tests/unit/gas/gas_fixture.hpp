@@ -2,6 +2,8 @@
 // Ground of the gas-procedure tests: a controller on a virtual clock with a card selected and a
 // chamber behind the pressure gauge that reacts to the valves the controller writes.
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <map>
@@ -85,6 +87,20 @@ class GasTest : public ControllerTest {
   std::vector<std::pair<int16_t, double>> writes_;
   std::map<int16_t, std::function<float(double)>> laws_;
   float held_ = 0.0f;
+};
+
+/// A procedure's tests, run once with pop-ups (parameter true) and once without.
+class PopupModeTest : public GasTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool popups() const { return GetParam(); }
+  /// What every run of the procedure says first (nothing unless a test says otherwise).
+  virtual Strings opening() const { return {}; }
+  /// The opening followed by more.
+  Strings openingAnd(const Strings& more) const {
+    Strings all = opening();
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+  }
 };
 
 }  // namespace morvand::test

@@ -21,17 +21,11 @@ const char* const kServiceNow =
     "removed. After service is completed click the FINISH OPTICS SERVICE command";
 const char* const kLowHelium = "Helium pressure in the chamber is low, use manual controls";
 
-class OpticsStart : public GasTest, public ::testing::WithParamInterface<bool> {
+class OpticsStart : public PopupModeTest {
  protected:
-  bool popups() const { return GetParam(); }
-  Strings opening() const {
+  Strings opening() const override {
     return {say(kManualValve, 48, "MANUAL VALVE WARNING"), say(kCylinder, 3, "HELIUM GAS CYLINDER"),
             say(kRegulator, 48, "SET REGULATOR PRESSURE")};
-  }
-  Strings openingAnd(const Strings& more) const {
-    Strings all = opening();
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
   }
 };
 
@@ -244,9 +238,8 @@ TEST_F(OpticsStartQuestion, NoOrCancelToTheCylinderQuestionStopsBeforeTheRegulat
   }
 }
 
-class OpticsFinish : public GasTest, public ::testing::WithParamInterface<bool> {
+class OpticsFinish : public PopupModeTest {
  protected:
-  bool popups() const { return GetParam(); }
   std::string question() const {
     return popups() ? say("Is the Optics Service Complete?", 3, "OPTICS SERVICE")
                     : "The Optics Service Complete";

@@ -19,18 +19,12 @@ const char* const kLowQuestion =
 const char* const kLowNotice =
     "CHAMBER PRESSURE LOW, FILLING LASER TO 2000 TORR, THEN BEGINNING PARTIAL GAS REPLACEMENT";
 
-class PartialRefill : public GasTest, public ::testing::WithParamInterface<bool> {
+class PartialRefill : public PopupModeTest {
  protected:
-  bool popups() const { return GetParam(); }
   /// The warning and the cylinder question (or its event) that open every run.
-  Strings opening() const {
+  Strings opening() const override {
     return {say(kManualValve, 48, "MANUAL VALVE WARNING"),
             say(kCylinder, 3, "PREMIX GAS CYLINDER?")};
-  }
-  Strings openingAnd(const Strings& more) const {
-    Strings all = opening();
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
   }
 };
 
