@@ -2,7 +2,8 @@
 /// Property and method tables of the controller: every public property and method by name,
 /// with its value types and a typed accessor or invoker. The shell of the operator console
 /// (and later the C interface and the language bindings) drive the controller through them.
-/// Both tables are generated from the declarations themselves, so a name cannot drift.
+/// Both tables are generated from the lists next to the declarations (MORVAND_PROPERTIES in
+/// properties.hpp, MORVAND_METHODS in morvand.hpp), so a name cannot drift.
 
 #include <cstdint>
 #include <optional>
@@ -49,6 +50,8 @@ struct PropertyInfo {
   Value (*get)(const Properties& controller);
   /// Throws ValueError when the value is not of the property's type.
   void (*set)(Properties& controller, const Value& value);
+  /// What it holds, in one line.
+  std::string_view description;
 };
 
 /// One argument of a method.
@@ -70,6 +73,8 @@ struct MethodInfo {
   /// the last one is allowed when defaultLast is set. By-reference arguments are written
   /// back into args. Errors of the method itself (morvand::Error) pass through.
   Value (*invoke)(Morvand& controller, std::vector<Value>& args);
+  /// What it does, in one line.
+  std::string_view description;
 };
 
 /// The 87 properties, in table order.

@@ -1,6 +1,6 @@
 // Property and method tables. The property table expands MORVAND_PROPERTIES; the method
-// table takes the address of each member function, so the argument and result types come
-// from the declarations and a misspelt name does not compile.
+// table expands MORVAND_METHODS and takes the address of each member function, so the
+// argument and result types come from the declarations and a misspelt name does not compile.
 
 #include "morvand/reflection.hpp"
 
@@ -114,8 +114,8 @@ struct Method<Fn> {
   }
 
   static MethodInfo info(std::string_view name, std::string_view argNames,
-                         std::optional<Value> defaultLast = std::nullopt) {
-    MethodInfo out{name, typeCode<R>, {}, std::move(defaultLast), nullptr};
+                         std::string_view description) {
+    MethodInfo out{name, typeCode<R>, {}, std::nullopt, nullptr, description};
     std::array<Type, sizeof...(A)> types{typeCode<A>...};
     std::array<bool, sizeof...(A)> refs{isMutableRef<A>...};
     for (size_t i = 0; i < sizeof...(A); ++i) {
@@ -130,129 +130,14 @@ struct Method<Fn> {
 template <auto Fn>
 Value invokeChecked(Morvand& m, std::vector<Value>& args);
 
-// The methods in table order, with the names of their arguments.
-#define MORVAND_METHODS(X)                   \
-  X(myTimer, "")                             \
-  X(CloseAllValves, "")                      \
-  X(AllClose, "")                            \
-  X(AllOff, "")                              \
-  X(Counter0Read, "")                        \
-  X(Counter0Start, "")                       \
-  X(Counter1Read, "")                        \
-  X(Counter1Start, "")                       \
-  X(Counter2Read, "")                        \
-  X(Counter2Start, "")                       \
-  X(CounterRead, "CounterNum")               \
-  X(CounterFreqRead, "CounterNum")           \
-  X(CounterStart, "CounterNum")              \
-  X(CounterStop, "CounterNum")               \
-  X(DCmotorOn, "MotorMode")                  \
-  X(Delay, "delaytime")                      \
-  X(Enable, "EnableOn")                      \
-  X(EnergyMes, "")                           \
-  X(EV_to_Slider, "")                        \
-  X(MorvandStatus, "CheckState")             \
-  X(ExtRepRateMes, "")                       \
-  X(ExtRepRateMes1, "")                      \
-  X(ExtStart, "")                            \
-  X(Fan, "FanOn")                            \
-  X(FilamentCheck, "")                       \
-  X(FilamentVolts, "")                       \
-  X(FillLaser, "")                           \
-  X(GasAutoRefill, "")                       \
-  X(GasFill, "")                             \
-  X(GasPartialRefill, "")                    \
-  X(GasFilterPress, "")                      \
-  X(GasPumpout, "")                          \
-  X(Halt, "")                                \
-  X(HighRepSetup, "")                        \
-  X(HiVoltSet, "")                           \
-  X(HVTest, "")                              \
-  X(Immediate, "mChMode")                    \
-  X(InTrigDCTest, "")                        \
-  X(InTrigMes, "")                           \
-  X(InTrigTest, "")                          \
-  X(InTrigOff, "")                           \
-  X(LaserData, "")                           \
-  X(GetLaserList, "LaserList")               \
-  X(GetGasList, "GasList")                   \
-  X(LaserPause, "Disabled")                  \
-  X(LaserRestart, "Disabled")                \
-  X(LaserRun, "mTrigMode")                   \
-  X(LaserStop, "")                           \
-  X(MaxContinue, "")                         \
-  X(MaxNumSet, "")                           \
-  X(Motor, "MotorMode")                      \
-  X(MotorOff, "")                            \
-  X(MotorOn, "")                             \
-  X(MotorSlow, "")                           \
-  X(MotorMedium, "")                         \
-  X(MotorFast, "")                           \
-  X(MotorStart, "")                          \
-  X(MotorSet, "ReprateSet")                  \
-  X(MotorRpmMes, "")                         \
-  X(MotorR2V, "ReprateSet")                  \
-  X(MotorVOn, "MotorOnState")                \
-  X(MotorVMes, "")                           \
-  X(MotorVSet, "mVolt")                      \
-  X(MotorVStart, "mReprate")                 \
-  X(OpticsSevStart, "")                      \
-  X(OpticsSevFinish, "")                     \
-  X(OpenValves, "mValveState")               \
-  X(OpenAll, "")                             \
-  X(OpenFill, "")                            \
-  X(OpenHelium, "")                          \
-  X(OpenMain, "")                            \
-  X(OpenPremix, "")                          \
-  X(OpenPump, "")                            \
-  X(OpenVacPump, "")                         \
-  X(HeliumFill, "")                          \
-  X(HeliumLineFill, "")                      \
-  X(PopupSet, "PopupSetting")                \
-  X(PowerOn, "")                             \
-  X(PremixFill, "")                          \
-  X(PremixLinePump, "")                      \
-  X(PressMes, "")                            \
-  X(Pulse, "RepeatRate")                     \
-  X(PulseOFF, "")                            \
-  X(PulseReset, "")                          \
-  X(Pumpout, "")                             \
-  X(ReprateSet, "")                          \
-  X(Reset, "")                               \
-  X(SetChargeMode, "mChMode")                \
-  X(SetFillPress, "")                        \
-  X(SetLaserAndGasType, "GasList LaserList") \
-  X(SetLaserStandby, "mLaserStandby")        \
-  X(SetPCIcard, "lstDeviceIndex")            \
-  X(SetTriggerMode, "mTrigMode")             \
-  X(Slider_to_EV, "SetValue")                \
-  X(StandardCard, "")                        \
-  X(StateTest1711, "")                       \
-  X(status, "")                              \
-  X(TempControl, "dT")                       \
-  X(TempMes, "")                             \
-  X(TestStr, "DStr TStr")                    \
-  X(ThyratronMes, "")                        \
-  X(ThySkip, "")                             \
-  X(ThyStandbySet, "StandbyState")           \
-  X(ThyWarmup, "WarmTime")                   \
-  X(VoltageMes, "")                          \
-  X(VoltageOff, "")                          \
-  X(VoltageSet, "mVoltSet")                  \
-  X(VoltTest12, "")                          \
-  X(VprogTest, "")                           \
-  X(Waiting, "WaitTime")
-
-// When the host omits LaserRun's trigger mode it arrives as -1: keep the current TrigMode.
-std::optional<Value> defaultFor(std::string_view name) {
-  if (name == "LaserRun") return Value{std::in_place_type<int16_t>, int16_t{-1}};
-  return std::nullopt;
-}
+// Reads the default of a method's last argument ("" for none) as a value of its type.
+std::optional<Value> defaultOf(const MethodInfo& info, std::string_view text);
 
 std::vector<MethodInfo> buildMethods() {
   std::vector<MethodInfo> out;
-#define MORVAND_METHOD_ENTRY(name, args)                                       \
-  out.push_back(Method<&Morvand::name>::info(#name, args, defaultFor(#name))); \
+#define MORVAND_METHOD_ENTRY(name, args, defaultText, description)       \
+  out.push_back(Method<&Morvand::name>::info(#name, args, description)); \
+  out.back().defaultLast = defaultOf(out.back(), defaultText);           \
   out.back().invoke = &invokeChecked<&Morvand::name>;
   MORVAND_METHODS(MORVAND_METHOD_ENTRY)
 #undef MORVAND_METHOD_ENTRY
@@ -285,16 +170,17 @@ void setChecked(T& field, const Value& value, std::string_view name) {
   field = std::get<T>(value);
 }
 
-const std::array<PropertyInfo, 87> propertyTable{{
-#define MORVAND_PROPERTY_ENTRY(type, name, init)                 \
-  PropertyInfo{#name, typeCode<type>,                            \
-               [](const Properties& m) {                         \
-                 return Value{std::in_place_type<type>, m.name}; \
-               },                                                \
-               [](Properties& m, const Value& v) { setChecked<type>(m.name, v, #name); }},
+const PropertyInfo propertyTable[] = {
+#define MORVAND_PROPERTY_ENTRY(type, name, init, description)                             \
+  PropertyInfo{#name, typeCode<type>,                                                     \
+               [](const Properties& m) {                                                  \
+                 return Value{std::in_place_type<type>, m.name};                          \
+               },                                                                         \
+               [](Properties& m, const Value& v) { setChecked<type>(m.name, v, #name); }, \
+               description},
     MORVAND_PROPERTIES(MORVAND_PROPERTY_ENTRY)
 #undef MORVAND_PROPERTY_ENTRY
-}};
+};
 
 std::string lower(std::string_view text) {
   std::string out(text);
@@ -384,6 +270,13 @@ std::string toText(const Value& value) {
   };
   return std::visit(Visitor{}, value);
 }
+
+namespace {
+std::optional<Value> defaultOf(const MethodInfo& info, std::string_view text) {
+  if (text.empty() || info.arguments.empty()) return std::nullopt;
+  return fromText(info.arguments.back().type, text);
+}
+}  // namespace
 
 Value fromText(Type type, std::string_view text) {
   switch (type) {

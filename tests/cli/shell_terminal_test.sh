@@ -31,6 +31,7 @@ t send-keys -t "$SESSION" "RepRate = 75" Enter
 wait_for "RepRate = 75"
 t send-keys -t "$SESSION" "help MotorVSet" Enter
 wait_for "MotorVSet mVolt:Single& -> Boolean"
+wait_for "  Writes the motor drive voltage mVolt, V"
 # Tab completes a property name.
 t send-keys -t "$SESSION" "CumTot" Tab
 wait_for "morvand> CumTotalPulses"

@@ -166,8 +166,10 @@ void Shell::help(const std::vector<std::string>& words) {
   if (words.size() > 1) {
     if (const auto* p = refl::findProperty(words[1])) {
       c.line(std::string(p->name) + ": property, " + std::string(refl::typeName(p->type)));
+      c.line("  " + std::string(p->description));
     } else if (const auto* m = refl::findMethod(words[1])) {
       c.line(signature(*m));
+      c.line("  " + std::string(m->description));
     } else {
       throw UsageError("no property or method named " + words[1]);
     }
@@ -176,7 +178,7 @@ void Shell::help(const std::vector<std::string>& words) {
   c.line("NAME                 read a property, or call a method without arguments");
   c.line("NAME = VALUE         write a property");
   c.line("NAME ARG...          call a method (Object arguments are list names)");
-  c.line("help NAME            type of a property, signature of a method");
+  c.line("help NAME            type and meaning of a property, signature and use of a method");
   c.line("properties, methods  every name;  limits  the model and fill limits");
   c.line("list NAME            a list's items;  select NAME INDEX  choose an item");
   c.line("expect NAME OP VALUE stop a script unless the property compares so (== != < <= > >=)");

@@ -188,10 +188,14 @@ TEST(MethodTable, SignaturesComeFromTheDeclarations) {
   EXPECT_EQ(*reflection::findMethod("LaserRun")->defaultLast,
             (Value{std::in_place_type<int16_t>, int16_t{-1}}));
   EXPECT_FALSE(reflection::findMethod("Pulse")->defaultLast.has_value());
-  // Every argument has a name for the shell's help.
+  // Every argument has a name and every method and property a description for the shell's
+  // help; LaserRun is the only method with a default.
   for (const auto& m : reflection::methods()) {
     for (const auto& a : m.arguments) EXPECT_FALSE(a.name.empty()) << m.name;
+    EXPECT_FALSE(m.description.empty()) << m.name;
+    EXPECT_EQ(m.defaultLast.has_value(), m.name == "LaserRun") << m.name;
   }
+  for (const auto& p : reflection::properties()) EXPECT_FALSE(p.description.empty()) << p.name;
 }
 
 TEST(TextConversion, WholeNumbersAreCheckedAtTheEdgesOfTheirRange) {
