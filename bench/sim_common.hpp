@@ -61,8 +61,8 @@ struct Installation {
   double virtualSeconds() { return std::chrono::duration<double>(sim->clock.now()).count(); }
   uint64_t driverCalls() const {
     uint64_t n = 0;
-    for (size_t i = 0; i < morvand::sim::kDriverOpCount; ++i) {
-      n += sim->card->calls(static_cast<morvand::sim::DriverOp>(i));
+    for (size_t i = 0; i < morvand::kDriverOpCount; ++i) {
+      n += sim->card->calls(static_cast<morvand::DriverOp>(i));
     }
     return n;
   }

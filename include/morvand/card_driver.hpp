@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <optional>
+#include <string_view>
 
 namespace morvand {
 
@@ -116,30 +119,78 @@ static_assert(sizeof(DeviceFeatures) == 56 + 16 * 28);
 static_assert(offsetof(AIConfigRecord, channelConfig) == 4);
 static_assert(sizeof(AIConfigRecord) == 272);
 
-/// The driver library's operations.
+/// The driver library's 19 operations, declared once. MORVAND_DRIVER_OPERATIONS(X) expands
+/// X(name, (parameters), (arguments), (fields a recording keeps)) once per operation, in the
+/// driver's order: the interface below, the DriverOp names and the recording wrapper of
+/// recording_driver.hpp all come from it. GetErrorMessage writes a zero-terminated text of
+/// at most 80 bytes (terminator included).
+#define MORVAND_DRIVER_OPERATIONS(X)                                                               \
+  X(DeviceGetList, (DeviceListEntry * list, int16_t maxEntries, int16_t * entriesOut),             \
+    (list, maxEntries, entriesOut), (maxEntries))                                                  \
+  X(DeviceGetNumOfList, (int16_t * count), (count), ())                                            \
+  X(DeviceOpen, (int32_t deviceNum, int32_t * handle), (deviceNum, handle), (deviceNum))           \
+  X(DeviceClose, (int32_t * handle), (handle), (handle ? *handle : -1))                            \
+  X(DeviceGetFeatures, (int32_t handle, DeviceFeatures * features), (handle, features), ())        \
+  X(AIGetConfig, (int32_t handle, AIConfigRecord * config), (handle, config), ())                  \
+  X(GetErrorMessage, (int32_t status, char text[80]), (status, text), (status))                    \
+  X(DioSetPortMode, (int32_t handle, const PortModeRequest& request), (handle, request),           \
+    (request.port, request.direction))                                                             \
+  X(DioWritePortByte, (int32_t handle, const PortWriteRequest& request), (handle, request),        \
+    (request.port, request.mask, request.value))                                                   \
+  X(DioReadPortByte, (int32_t handle, const PortReadRequest& request), (handle, request),          \
+    (request.port))                                                                                \
+  X(AIConfig, (int32_t handle, const AIConfigRequest& request), (handle, request),                 \
+    (request.channel, request.gainCode))                                                           \
+  X(AIVoltageIn, (int32_t handle, const AIVoltageInRequest& request), (handle, request),           \
+    (request.channel, request.gainCode, request.trigMode))                                         \
+  X(AOConfig, (int32_t handle, const AOConfigRequest& request), (handle, request),                 \
+    (request.channel, request.maxVolts, request.minVolts))                                         \
+  X(AOVoltageOut, (int32_t handle, const AOVoltageOutRequest& request), (handle, request),         \
+    (request.channel, request.volts))                                                              \
+  X(CounterEventStart, (int32_t handle, const CounterEventStartRequest& request),                  \
+    (handle, request), (request.counter, request.gateMode))                                        \
+  X(CounterEventRead, (int32_t handle, const CounterEventReadRequest& request), (handle, request), \
+    (request.counter))                                                                             \
+  X(CounterReset, (int32_t handle, int16_t counter), (handle, counter), (counter))                 \
+  X(CounterPulseStart, (int32_t handle, const CounterPulseStartRequest& request),                  \
+    (handle, request), (request.counter, request.period, request.highTime, request.gateMode))      \
+  X(CounterFreqStart, (int32_t handle, const CounterFreqStartRequest& request), (handle, request), \
+    (request.counter, request.gatePeriod, request.gateMode))
+
+/// The driver operations by name: failing or counting an operation that does not exist does
+/// not compile.
+enum class DriverOp : uint8_t {
+#define MORVAND_DRIVER_OP_ENUM(name, params, args, fields) name,
+  MORVAND_DRIVER_OPERATIONS(MORVAND_DRIVER_OP_ENUM)
+#undef MORVAND_DRIVER_OP_ENUM
+};
+
+inline constexpr std::string_view kDriverOpNames[] = {
+#define MORVAND_DRIVER_OP_NAME(name, params, args, fields) #name,
+    MORVAND_DRIVER_OPERATIONS(MORVAND_DRIVER_OP_NAME)
+#undef MORVAND_DRIVER_OP_NAME
+};
+inline constexpr size_t kDriverOpCount = std::size(kDriverOpNames);
+
+/// The operation's name as the driver interface spells it ("AIVoltageIn").
+constexpr std::string_view driverOpName(DriverOp op) {
+  return kDriverOpNames[static_cast<size_t>(op)];
+}
+/// The operation of a name; none for a name the driver does not have.
+constexpr std::optional<DriverOp> driverOpByName(std::string_view name) {
+  for (size_t i = 0; i < kDriverOpCount; ++i) {
+    if (kDriverOpNames[i] == name) return static_cast<DriverOp>(i);
+  }
+  return std::nullopt;
+}
+
+/// The driver library's operations, each returning a status (0 = success).
 class CardDriver {
  public:
   virtual ~CardDriver() = default;
-  virtual int32_t DeviceGetList(DeviceListEntry* list, int16_t maxEntries, int16_t* entriesOut) = 0;
-  virtual int32_t DeviceGetNumOfList(int16_t* count) = 0;
-  virtual int32_t DeviceOpen(int32_t deviceNum, int32_t* handle) = 0;
-  virtual int32_t DeviceClose(int32_t* handle) = 0;
-  virtual int32_t DeviceGetFeatures(int32_t handle, DeviceFeatures* features) = 0;
-  virtual int32_t AIGetConfig(int32_t handle, AIConfigRecord* config) = 0;
-  /// Writes a zero-terminated text of at most 80 bytes (terminator included).
-  virtual int32_t GetErrorMessage(int32_t status, char text[80]) = 0;
-  virtual int32_t DioSetPortMode(int32_t handle, const PortModeRequest& request) = 0;
-  virtual int32_t DioWritePortByte(int32_t handle, const PortWriteRequest& request) = 0;
-  virtual int32_t DioReadPortByte(int32_t handle, const PortReadRequest& request) = 0;
-  virtual int32_t AIConfig(int32_t handle, const AIConfigRequest& request) = 0;
-  virtual int32_t AIVoltageIn(int32_t handle, const AIVoltageInRequest& request) = 0;
-  virtual int32_t AOConfig(int32_t handle, const AOConfigRequest& request) = 0;
-  virtual int32_t AOVoltageOut(int32_t handle, const AOVoltageOutRequest& request) = 0;
-  virtual int32_t CounterEventStart(int32_t handle, const CounterEventStartRequest& request) = 0;
-  virtual int32_t CounterEventRead(int32_t handle, const CounterEventReadRequest& request) = 0;
-  virtual int32_t CounterReset(int32_t handle, int16_t counter) = 0;
-  virtual int32_t CounterPulseStart(int32_t handle, const CounterPulseStartRequest& request) = 0;
-  virtual int32_t CounterFreqStart(int32_t handle, const CounterFreqStartRequest& request) = 0;
+#define MORVAND_DRIVER_OP_DECLARE(name, params, args, fields) virtual int32_t name params = 0;
+  MORVAND_DRIVER_OPERATIONS(MORVAND_DRIVER_OP_DECLARE)
+#undef MORVAND_DRIVER_OP_DECLARE
 };
 
 }  // namespace morvand

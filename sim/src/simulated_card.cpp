@@ -5,17 +5,11 @@
 #include <cstring>
 #include <utility>
 
+#include "simulated_device.hpp"
+
 namespace morvand::sim {
 
 namespace {
-
-constexpr std::array<std::string_view, kDriverOpCount> kOpNames{
-    "DeviceGetList",     "DeviceGetNumOfList", "DeviceOpen",        "DeviceClose",
-    "DeviceGetFeatures", "AIGetConfig",        "GetErrorMessage",   "DioSetPortMode",
-    "DioWritePortByte",  "DioReadPortByte",    "AIConfig",          "AIVoltageIn",
-    "AOConfig",          "AOVoltageOut",       "CounterEventStart", "CounterEventRead",
-    "CounterReset",      "CounterPulseStart",  "CounterFreqStart",
-};
 
 constexpr double kAdcSteps = 4096.0;  // 12-bit converters, in and out
 
@@ -47,15 +41,6 @@ double quantize(double v, double low, double high) {
 }
 
 }  // namespace
-
-std::string_view driverOpName(DriverOp op) { return kOpNames[static_cast<size_t>(op)]; }
-
-std::optional<DriverOp> driverOpByName(std::string_view name) {
-  for (size_t i = 0; i < kOpNames.size(); ++i) {
-    if (kOpNames[i] == name) return static_cast<DriverOp>(i);
-  }
-  return std::nullopt;
-}
 
 std::string_view statusText(int32_t status) {
   switch (status) {
@@ -103,6 +88,23 @@ std::string_view personalityDeviceName(Personality personality) {
 }
 
 SimulatedCard::SimulatedCard(Personality personality, std::shared_ptr<LaserPlant> plant)
+    : SimulatedCard(std::make_unique<SimulatedDevice>(personality, std::move(plant))) {}
+
+SimulatedCard::SimulatedCard(std::unique_ptr<SimulatedDevice> device)
+    : RecordingDriver(*device), device_(std::move(device)) {
+  keepCalls = false;  // a simulation runs for hours: counts are enough
+}
+
+SimulatedCard::~SimulatedCard() = default;
+Personality SimulatedCard::personality() const { return device_->personality(); }
+const DeviceFeatures& SimulatedCard::features() const { return device_->features(); }
+LaserPlant& SimulatedCard::plant() { return device_->plant(); }
+uint8_t SimulatedCard::outputLatch(int port) const { return device_->outputLatch(port); }
+bool SimulatedCard::drivesPort(int port) const { return device_->drivesPort(port); }
+float SimulatedCard::analogOutput(int channel) const { return device_->analogOutput(channel); }
+double SimulatedCard::generatorRate() const { return device_->generatorRate(); }
+
+SimulatedDevice::SimulatedDevice(Personality personality, std::shared_ptr<LaserPlant> plant)
     : personality_(personality), plant_(std::move(plant)) {
   const GainRow* rows = kBipolar10;
   size_t n = std::size(kBipolar10);
@@ -143,57 +145,30 @@ SimulatedCard::SimulatedCard(Personality personality, std::shared_ptr<LaserPlant
   drive(1);
 }
 
-void SimulatedCard::failAlways(DriverOp op, int32_t status) {
-  auto& inj = injections_[static_cast<size_t>(op)];
-  inj.always = true;
-  inj.status = status;
-}
-
-void SimulatedCard::failNth(DriverOp op, int nth, int32_t status) {
-  const size_t i = static_cast<size_t>(op);
-  injections_[i].atCall[calls_[i] + static_cast<uint64_t>(std::max(1, nth))] = status;
-}
-
-void SimulatedCard::clearFailures() {
-  for (auto& inj : injections_) inj = Injection{};
-}
-
-int32_t SimulatedCard::enter(DriverOp op) {
-  const size_t i = static_cast<size_t>(op);
-  const uint64_t n = ++calls_[i];
-  auto& inj = injections_[i];
-  if (auto it = inj.atCall.find(n); it != inj.atCall.end()) {
-    const int32_t s = it->second;
-    inj.atCall.erase(it);
-    return s;
-  }
-  return inj.always ? inj.status : 0;
-}
-
-bool SimulatedCard::validHandle(int32_t handle) const {
+bool SimulatedDevice::validHandle(int32_t handle) const {
   // The controller never opens a DEMO device, so the demo answers on the null handle too.
   if (personality_ == Personality::Demo && handle == 0) return true;
   const auto it = open_.find(handle);
   return it != open_.end() && it->second;
 }
 
-const SimulatedCard::Gain* SimulatedCard::gain(int16_t code) const {
+const SimulatedDevice::Gain* SimulatedDevice::gain(int16_t code) const {
   for (size_t i = 0; i < gainCount_; ++i) {
     if (gains_[i].code == code) return &gains_[i];
   }
   return nullptr;
 }
 
-int16_t SimulatedCard::analogInputs() const {
+int16_t SimulatedDevice::analogInputs() const {
   return static_cast<int16_t>(features_.numSingleEndedAI);
 }
 
-double SimulatedCard::generatorRate() const {
+double SimulatedDevice::generatorRate() const {
   const Counter& c = counters_[0];
   return c.mode == CounterMode::Generating ? 1.0 / c.period : 0.0;
 }
 
-void SimulatedCard::drive(int port) {
+void SimulatedDevice::drive(int port) {
   const uint8_t levels = output_[port] ? latch_[port] : 0;
   if (port == 0) {
     plant_->setControlLines(levels);
@@ -202,7 +177,7 @@ void SimulatedCard::drive(int port) {
   }
 }
 
-uint8_t SimulatedCard::inputByte(int port) {
+uint8_t SimulatedDevice::inputByte(int port) {
   if (personality_ == Personality::Pci1712) {
     if (output_[port]) return latch_[port];  // read-back of a driven port
     if (port != 1) return 0;
@@ -217,7 +192,7 @@ uint8_t SimulatedCard::inputByte(int port) {
                               (plant_->interlockClosed() ? 0x04 : 0) | tach);
 }
 
-double SimulatedCard::counterSource(int16_t counter) {
+double SimulatedDevice::counterSource(int16_t counter) {
   switch (counter) {
     case 0:  // gate of counter 0: the external trigger input
       return plant_->externalPulses();
@@ -229,9 +204,8 @@ double SimulatedCard::counterSource(int16_t counter) {
   }
 }
 
-int32_t SimulatedCard::DeviceGetList(DeviceListEntry* list, int16_t maxEntries,
-                                     int16_t* entriesOut) {
-  if (const int32_t s = enter(DriverOp::DeviceGetList)) return s;
+int32_t SimulatedDevice::DeviceGetList(DeviceListEntry* list, int16_t maxEntries,
+                                       int16_t* entriesOut) {
   if (list == nullptr || entriesOut == nullptr) return status::kNullBuffer;
   if (maxEntries < 0) return status::kInvalidParameter;
   *entriesOut = 0;
@@ -246,15 +220,13 @@ int32_t SimulatedCard::DeviceGetList(DeviceListEntry* list, int16_t maxEntries,
   return 0;
 }
 
-int32_t SimulatedCard::DeviceGetNumOfList(int16_t* count) {
-  if (const int32_t s = enter(DriverOp::DeviceGetNumOfList)) return s;
+int32_t SimulatedDevice::DeviceGetNumOfList(int16_t* count) {
   if (count == nullptr) return status::kNullBuffer;
   *count = 1;
   return 0;
 }
 
-int32_t SimulatedCard::DeviceOpen(int32_t deviceNum, int32_t* handle) {
-  if (const int32_t s = enter(DriverOp::DeviceOpen)) return s;
+int32_t SimulatedDevice::DeviceOpen(int32_t deviceNum, int32_t* handle) {
   if (handle == nullptr) return status::kNullBuffer;
   if (deviceNum != 0) return status::kDeviceNotFound;
   *handle = nextHandle_++;
@@ -262,32 +234,28 @@ int32_t SimulatedCard::DeviceOpen(int32_t deviceNum, int32_t* handle) {
   return 0;
 }
 
-int32_t SimulatedCard::DeviceClose(int32_t* handle) {
-  if (const int32_t s = enter(DriverOp::DeviceClose)) return s;
+int32_t SimulatedDevice::DeviceClose(int32_t* handle) {
   if (handle == nullptr) return status::kNullBuffer;
   if (!validHandle(*handle)) return status::kInvalidHandle;
   open_[*handle] = false;
   return 0;
 }
 
-int32_t SimulatedCard::DeviceGetFeatures(int32_t handle, DeviceFeatures* features) {
-  if (const int32_t s = enter(DriverOp::DeviceGetFeatures)) return s;
+int32_t SimulatedDevice::DeviceGetFeatures(int32_t handle, DeviceFeatures* features) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (features == nullptr) return status::kNullBuffer;
   *features = features_;
   return 0;
 }
 
-int32_t SimulatedCard::AIGetConfig(int32_t handle, AIConfigRecord* config) {
-  if (const int32_t s = enter(DriverOp::AIGetConfig)) return s;
+int32_t SimulatedDevice::AIGetConfig(int32_t handle, AIConfigRecord* config) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (config == nullptr) return status::kNullBuffer;
   *config = AIConfigRecord{};  // single-ended inputs
   return 0;
 }
 
-int32_t SimulatedCard::GetErrorMessage(int32_t code, char text[80]) {
-  if (const int32_t s = enter(DriverOp::GetErrorMessage)) return s;
+int32_t SimulatedDevice::GetErrorMessage(int32_t code, char text[80]) {
   if (text == nullptr) return status::kNullBuffer;
   const std::string_view msg = statusText(code);
   const size_t n = std::min<size_t>(msg.size(), 79);
@@ -296,8 +264,7 @@ int32_t SimulatedCard::GetErrorMessage(int32_t code, char text[80]) {
   return 0;
 }
 
-int32_t SimulatedCard::DioSetPortMode(int32_t handle, const PortModeRequest& request) {
-  if (const int32_t s = enter(DriverOp::DioSetPortMode)) return s;
+int32_t SimulatedDevice::DioSetPortMode(int32_t handle, const PortModeRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (!validPort(request.port)) return status::kInvalidPort;
   if (features_.numProgrammablePorts == 0) return status::kPortNotProgrammable;
@@ -307,8 +274,7 @@ int32_t SimulatedCard::DioSetPortMode(int32_t handle, const PortModeRequest& req
   return 0;
 }
 
-int32_t SimulatedCard::DioWritePortByte(int32_t handle, const PortWriteRequest& request) {
-  if (const int32_t s = enter(DriverOp::DioWritePortByte)) return s;
+int32_t SimulatedDevice::DioWritePortByte(int32_t handle, const PortWriteRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (!validPort(request.port)) return status::kInvalidPort;
   const auto mask = static_cast<uint8_t>(request.mask & 0xFF);
@@ -319,8 +285,7 @@ int32_t SimulatedCard::DioWritePortByte(int32_t handle, const PortWriteRequest& 
   return 0;
 }
 
-int32_t SimulatedCard::DioReadPortByte(int32_t handle, const PortReadRequest& request) {
-  if (const int32_t s = enter(DriverOp::DioReadPortByte)) return s;
+int32_t SimulatedDevice::DioReadPortByte(int32_t handle, const PortReadRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (!validPort(request.port)) return status::kInvalidPort;
   if (request.value == nullptr) return status::kNullBuffer;
@@ -328,16 +293,14 @@ int32_t SimulatedCard::DioReadPortByte(int32_t handle, const PortReadRequest& re
   return 0;
 }
 
-int32_t SimulatedCard::AIConfig(int32_t handle, const AIConfigRequest& request) {
-  if (const int32_t s = enter(DriverOp::AIConfig)) return s;
+int32_t SimulatedDevice::AIConfig(int32_t handle, const AIConfigRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (request.channel < 0 || request.channel >= analogInputs()) return status::kInvalidChannel;
   if (gain(request.gainCode) == nullptr) return status::kInvalidGain;
   return 0;
 }
 
-int32_t SimulatedCard::AIVoltageIn(int32_t handle, const AIVoltageInRequest& request) {
-  if (const int32_t s = enter(DriverOp::AIVoltageIn)) return s;
+int32_t SimulatedDevice::AIVoltageIn(int32_t handle, const AIVoltageInRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (request.channel < 0 || request.channel >= analogInputs()) return status::kInvalidChannel;
   const Gain* g = gain(request.gainCode);
@@ -349,8 +312,7 @@ int32_t SimulatedCard::AIVoltageIn(int32_t handle, const AIVoltageInRequest& req
   return 0;
 }
 
-int32_t SimulatedCard::AOConfig(int32_t handle, const AOConfigRequest& request) {
-  if (const int32_t s = enter(DriverOp::AOConfig)) return s;
+int32_t SimulatedDevice::AOConfig(int32_t handle, const AOConfigRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (request.channel < 0 || request.channel >= features_.numAO) return status::kInvalidChannel;
   if (request.minVolts != 0.0f || (request.maxVolts != 5.0f && request.maxVolts != 10.0f)) {
@@ -360,8 +322,7 @@ int32_t SimulatedCard::AOConfig(int32_t handle, const AOConfigRequest& request) 
   return 0;
 }
 
-int32_t SimulatedCard::AOVoltageOut(int32_t handle, const AOVoltageOutRequest& request) {
-  if (const int32_t s = enter(DriverOp::AOVoltageOut)) return s;
+int32_t SimulatedDevice::AOVoltageOut(int32_t handle, const AOVoltageOutRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (request.channel < 0 || request.channel >= features_.numAO) return status::kInvalidChannel;
   if (!std::isfinite(request.volts)) return status::kInvalidParameter;
@@ -373,8 +334,8 @@ int32_t SimulatedCard::AOVoltageOut(int32_t handle, const AOVoltageOutRequest& r
   return 0;
 }
 
-int32_t SimulatedCard::CounterEventStart(int32_t handle, const CounterEventStartRequest& request) {
-  if (const int32_t s = enter(DriverOp::CounterEventStart)) return s;
+int32_t SimulatedDevice::CounterEventStart(int32_t handle,
+                                           const CounterEventStartRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (!validCounter(request.counter)) return status::kInvalidCounter;
   if (request.gateMode < 0) return status::kInvalidParameter;
@@ -383,8 +344,7 @@ int32_t SimulatedCard::CounterEventStart(int32_t handle, const CounterEventStart
   return 0;
 }
 
-int32_t SimulatedCard::CounterEventRead(int32_t handle, const CounterEventReadRequest& request) {
-  if (const int32_t s = enter(DriverOp::CounterEventRead)) return s;
+int32_t SimulatedDevice::CounterEventRead(int32_t handle, const CounterEventReadRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (!validCounter(request.counter)) return status::kInvalidCounter;
   if (request.overflow == nullptr || request.count == nullptr) return status::kNullBuffer;
@@ -398,8 +358,7 @@ int32_t SimulatedCard::CounterEventRead(int32_t handle, const CounterEventReadRe
   return 0;
 }
 
-int32_t SimulatedCard::CounterReset(int32_t handle, int16_t counter) {
-  if (const int32_t s = enter(DriverOp::CounterReset)) return s;
+int32_t SimulatedDevice::CounterReset(int32_t handle, int16_t counter) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (!validCounter(counter)) return status::kInvalidCounter;
   if (counter == 0) plant_->setInternalTriggerRate(0.0);
@@ -407,8 +366,8 @@ int32_t SimulatedCard::CounterReset(int32_t handle, int16_t counter) {
   return 0;
 }
 
-int32_t SimulatedCard::CounterPulseStart(int32_t handle, const CounterPulseStartRequest& request) {
-  if (const int32_t s = enter(DriverOp::CounterPulseStart)) return s;
+int32_t SimulatedDevice::CounterPulseStart(int32_t handle,
+                                           const CounterPulseStartRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (!validCounter(request.counter)) return status::kInvalidCounter;
   // A high time of 0 asks for a square wave.
@@ -422,8 +381,7 @@ int32_t SimulatedCard::CounterPulseStart(int32_t handle, const CounterPulseStart
   return 0;
 }
 
-int32_t SimulatedCard::CounterFreqStart(int32_t handle, const CounterFreqStartRequest& request) {
-  if (const int32_t s = enter(DriverOp::CounterFreqStart)) return s;
+int32_t SimulatedDevice::CounterFreqStart(int32_t handle, const CounterFreqStartRequest& request) {
   if (!validHandle(handle)) return status::kInvalidHandle;
   if (!validCounter(request.counter)) return status::kInvalidCounter;
   if (request.gatePeriod <= 0 || request.gateMode < 0) return status::kInvalidParameter;

@@ -154,7 +154,7 @@ TEST_F(FaultTest, AFailingDriverCallIsReportedAndTheRunStillEndsSafe) {
   m->RepRate = 100;
   m->MaxNum = 50000000;
   host().onLaserRunning = [&](int32_t n, float) {
-    if (n == 200) card().failOnce(sim::DriverOp::AOVoltageOut);
+    if (n == 200) card().failCall(DriverOp::AOVoltageOut, sim::status::kIoFailure);
     if (n >= 1000) m->LaserStop();
   };
   m->LaserRun(0);
@@ -173,7 +173,7 @@ TEST_F(FaultTest, AFailedGeneratorResetAtTheEndIsReportedAndTheChargerIsStillOff
   openAndSkipWarmup();
   host().onLaserRunning = [&](int32_t n, float) {
     if (n >= 300) {
-      card().failOnce(sim::DriverOp::CounterReset);
+      card().failCall(DriverOp::CounterReset, sim::status::kIoFailure);
       m->LaserStop();
     }
   };

@@ -146,7 +146,7 @@ TEST_F(DemoTest, TheDemoCardIsSelectedWithoutBeingOpenedAndStillDrivesTheValves)
   start("sim:demo");
   ASSERT_TRUE(m->StandardCard());
   EXPECT_EQ(m->PCIcard, 1711);
-  EXPECT_EQ(card().calls(sim::DriverOp::DeviceOpen), 0u);
+  EXPECT_EQ(card().calls(DriverOp::DeviceOpen), 0u);
   m->Pumpout();
   EXPECT_EQ(plant().valveLines(), 25);
   EXPECT_EQ(m->ValveString, "Pump Main Vaccume Opened");
@@ -171,7 +171,7 @@ TEST_P(ExternalTriggerTest, AnExternallyTriggeredRunCountsAndMeasuresTheTriggerS
   const int64_t firedBefore = plant().dischargesFired();
   m->LaserRun(1);
   EXPECT_TRUE(host().saw("Operation Completed"));
-  EXPECT_EQ(card().calls(sim::DriverOp::CounterPulseStart), 0u);  // the generator stays off
+  EXPECT_EQ(card().calls(DriverOp::CounterPulseStart), 0u);  // the generator stays off
   EXPECT_NEAR(m->ExtRepRate, 80.0f, 1.0f);
   const double fired = static_cast<double>(plant().dischargesFired() - firedBefore);
   EXPECT_NEAR(m->PulseNum, fired, 0.01 * fired + 2);

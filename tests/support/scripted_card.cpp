@@ -3,23 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "util/numeric.hpp"
-
 namespace morvand::test {
 
-std::string DriverCall::text() const {
-  std::string s = op + "(";
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) s += ", ";
-    // Request fields are integers or singles: print them in the single's shortest form.
-    const auto asSingle = static_cast<float>(fields[i]);
-    s += static_cast<double>(asSingle) == fields[i] ? util::formatSingle(asSingle)
-                                                     : util::formatDouble(fields[i]);
-  }
-  return s + ")";
-}
-
-ScriptedCard::ScriptedCard() {
+ScriptedAnswers::ScriptedAnswers() {
   features.numDifferentialAI = 8;
   features.numSingleEndedAI = 16;
   features.numAO = 2;
@@ -34,67 +20,38 @@ ScriptedCard::ScriptedCard() {
   std::strncpy(features.gains[1].name, "+/- 5 V", sizeof features.gains[1].name);
 }
 
-void ScriptedCard::setStatus(const std::string& op, int32_t status) { status_[op] = status; }
-void ScriptedCard::failCall(const std::string& op, int32_t status, int nth) {
-  failures_[op][nth] = status;
-}
-void ScriptedCard::setErrorText(int32_t status, const std::string& text) {
+void ScriptedAnswers::setErrorText(int32_t status, const std::string& text) {
   errorText_[status] = text;
 }
-void ScriptedCard::setAnalog(int16_t channel, float volts) { analog_[channel] = volts; }
-void ScriptedCard::queueAnalog(int16_t channel, std::vector<float> volts) {
+void ScriptedAnswers::setAnalog(int16_t channel, float volts) { analog_[channel] = volts; }
+void ScriptedAnswers::queueAnalog(int16_t channel, std::vector<float> volts) {
   for (float v : volts) analogQueue_[channel].push_back(v);
 }
-void ScriptedCard::setAnalogSource(int16_t channel, std::function<float()> source) {
+void ScriptedAnswers::setAnalogSource(int16_t channel, std::function<float()> source) {
   analogSource_[channel] = std::move(source);
 }
-void ScriptedCard::setPortIn(int16_t port, int16_t value) { portIn_[port] = value; }
-void ScriptedCard::queuePortIn(int16_t port, std::vector<int16_t> values) {
+void ScriptedAnswers::setPortIn(int16_t port, int16_t value) { portIn_[port] = value; }
+void ScriptedAnswers::queuePortIn(int16_t port, std::vector<int16_t> values) {
   for (auto v : values) portInQueue_[port].push_back(v);
 }
-void ScriptedCard::setCount(int16_t counter, uint32_t count) { count_[counter] = count; }
-void ScriptedCard::queueCount(int16_t counter, std::vector<uint32_t> counts) {
+void ScriptedAnswers::setCount(int16_t counter, uint32_t count) { count_[counter] = count; }
+void ScriptedAnswers::queueCount(int16_t counter, std::vector<uint32_t> counts) {
   for (auto c : counts) countQueue_[counter].push_back(c);
 }
-void ScriptedCard::addDevice(const std::string& name, int32_t deviceNum) {
+void ScriptedAnswers::addDevice(const std::string& name, int32_t deviceNum) {
   DeviceListEntry e{};
   e.deviceNum = deviceNum >= 0 ? deviceNum : static_cast<int32_t>(devices_.size());
   std::memcpy(e.deviceName, name.c_str(), std::min(name.size(), sizeof e.deviceName));
   devices_.push_back(e);
 }
 
-std::vector<std::string> ScriptedCard::texts(const std::string& op) const {
-  std::vector<std::string> out;
-  for (const auto& c : calls_) {
-    if (op.empty() || c.op == op) out.push_back(c.text());
-  }
-  return out;
-}
+// The device side answers every call; the wrapper has already recorded it and answered a
+// programmed failure instead.
+using Device = ScriptedAnswers::Device;
 
-int32_t ScriptedCard::record(const std::string& op, std::vector<double> fields) {
-  calls_.push_back({op, std::move(fields)});
-  int32_t status = status_.count(op) ? status_[op] : 0;
-  auto f = failures_.find(op);
-  if (f != failures_.end() && !f->second.empty()) {
-    std::map<int, int32_t> next;
-    for (auto& [countdown, st] : f->second) {
-      if (countdown == 1) {
-        status = st;
-      } else {
-        next[countdown - 1] = st;
-      }
-    }
-    f->second = next;
-  }
-  if (onCall) onCall(calls_.back());
-  return status;
-}
-
-int32_t ScriptedCard::DeviceGetList(DeviceListEntry* list, int16_t maxEntries, int16_t* entriesOut) {
-  const int32_t st = record("DeviceGetList", {static_cast<double>(maxEntries)});
-  if (st != 0) return st;
+int32_t Device::DeviceGetList(DeviceListEntry* list, int16_t maxEntries, int16_t* entriesOut) {
   int16_t n = 0;
-  for (const auto& d : devices_) {
+  for (const auto& d : a_.devices_) {
     if (n >= maxEntries) break;
     list[n++] = d;
   }
@@ -102,128 +59,90 @@ int32_t ScriptedCard::DeviceGetList(DeviceListEntry* list, int16_t maxEntries, i
   return 0;
 }
 
-int32_t ScriptedCard::DeviceGetNumOfList(int16_t* count) {
-  const int32_t st = record("DeviceGetNumOfList", {});
-  if (st == 0 && count) *count = static_cast<int16_t>(devices_.size());
-  return st;
+int32_t Device::DeviceGetNumOfList(int16_t* count) {
+  if (count) *count = static_cast<int16_t>(a_.devices_.size());
+  return 0;
 }
 
-int32_t ScriptedCard::DeviceOpen(int32_t deviceNum, int32_t* handleOut) {
-  const int32_t st = record("DeviceOpen", {static_cast<double>(deviceNum)});
-  if (st == 0 && handleOut) *handleOut = handle;
-  return st;
+int32_t Device::DeviceOpen(int32_t, int32_t* handleOut) {
+  if (handleOut) *handleOut = a_.handle;
+  return 0;
 }
 
-int32_t ScriptedCard::DeviceClose(int32_t* handleInOut) {
-  return record("DeviceClose", {handleInOut ? static_cast<double>(*handleInOut) : -1.0});
+int32_t Device::DeviceClose(int32_t*) { return 0; }
+
+int32_t Device::DeviceGetFeatures(int32_t, DeviceFeatures* out) {
+  if (out) *out = a_.features;
+  return 0;
 }
 
-int32_t ScriptedCard::DeviceGetFeatures(int32_t, DeviceFeatures* out) {
-  const int32_t st = record("DeviceGetFeatures", {});
-  if (st == 0 && out) *out = features;
-  return st;
+int32_t Device::AIGetConfig(int32_t, AIConfigRecord* out) {
+  if (out) *out = a_.aiConfig;
+  return 0;
 }
 
-int32_t ScriptedCard::AIGetConfig(int32_t, AIConfigRecord* out) {
-  const int32_t st = record("AIGetConfig", {});
-  if (st == 0 && out) *out = aiConfig;
-  return st;
-}
-
-int32_t ScriptedCard::GetErrorMessage(int32_t status, char text[80]) {
-  calls_.push_back({"GetErrorMessage", {static_cast<double>(status)}});
-  const auto it = errorText_.find(status);
-  const std::string t = it != errorText_.end() ? it->second : "driver error " + std::to_string(status);
+int32_t Device::GetErrorMessage(int32_t status, char text[80]) {
+  const auto it = a_.errorText_.find(status);
+  const std::string t =
+      it != a_.errorText_.end() ? it->second : "driver error " + std::to_string(status);
   std::memset(text, 0, 80);
   std::strncpy(text, t.c_str(), 79);
   return 0;
 }
 
-int32_t ScriptedCard::DioSetPortMode(int32_t, const PortModeRequest& r) {
-  return record("DioSetPortMode", {double(r.port), double(r.direction)});
+int32_t Device::DioSetPortMode(int32_t, const PortModeRequest&) { return 0; }
+
+int32_t Device::DioWritePortByte(int32_t, const PortWriteRequest& r) {
+  a_.portOut[r.port] = static_cast<int16_t>((a_.portOut[r.port] & ~r.mask) | (r.value & r.mask));
+  return 0;
 }
 
-int32_t ScriptedCard::DioWritePortByte(int32_t, const PortWriteRequest& r) {
-  const int32_t st = record("DioWritePortByte", {double(r.port), double(r.mask), double(r.value)});
-  if (st == 0) {
-    portOut[r.port] = static_cast<int16_t>((portOut[r.port] & ~r.mask) | (r.value & r.mask));
-  }
-  return st;
+template <class T>
+T next(std::map<int16_t, T>& constant, std::map<int16_t, std::deque<T>>& queues, int16_t key) {
+  auto& q = queues[key];
+  if (q.empty()) return constant[key];
+  const T v = q.front();
+  q.pop_front();
+  return v;
 }
 
-int32_t ScriptedCard::DioReadPortByte(int32_t, const PortReadRequest& r) {
-  const int32_t st = record("DioReadPortByte", {double(r.port)});
-  if (st != 0) return st;
-  int16_t v = portIn_[r.port];
-  auto& q = portInQueue_[r.port];
-  if (!q.empty()) {
-    v = q.front();
-    q.pop_front();
-  }
+int32_t Device::DioReadPortByte(int32_t, const PortReadRequest& r) {
+  const int16_t v = next(a_.portIn_, a_.portInQueue_, r.port);
   if (r.value) *r.value = v;
   return 0;
 }
 
-int32_t ScriptedCard::AIConfig(int32_t, const AIConfigRequest& r) {
-  return record("AIConfig", {double(r.channel), double(r.gainCode)});
-}
+int32_t Device::AIConfig(int32_t, const AIConfigRequest&) { return 0; }
 
-int32_t ScriptedCard::AIVoltageIn(int32_t, const AIVoltageInRequest& r) {
-  const int32_t st =
-      record("AIVoltageIn", {double(r.channel), double(r.gainCode), double(r.trigMode)});
-  if (st != 0) return st;
-  float v = analog_[r.channel];
-  auto& q = analogQueue_[r.channel];
-  if (analogSource_.count(r.channel)) {
-    v = analogSource_[r.channel]();
-  } else if (!q.empty()) {
-    v = q.front();
-    q.pop_front();
-  }
+int32_t Device::AIVoltageIn(int32_t, const AIVoltageInRequest& r) {
+  const auto source = a_.analogSource_.find(r.channel);
+  const float v = source != a_.analogSource_.end() ? source->second()
+                                                   : next(a_.analog_, a_.analogQueue_, r.channel);
   if (r.voltage) *r.voltage = v;
   return 0;
 }
 
-int32_t ScriptedCard::AOConfig(int32_t, const AOConfigRequest& r) {
-  return record("AOConfig", {double(r.channel), double(r.maxVolts), double(r.minVolts)});
+int32_t Device::AOConfig(int32_t, const AOConfigRequest&) { return 0; }
+
+int32_t Device::AOVoltageOut(int32_t, const AOVoltageOutRequest& r) {
+  a_.analogOut[r.channel] = r.volts;
+  return 0;
 }
 
-int32_t ScriptedCard::AOVoltageOut(int32_t, const AOVoltageOutRequest& r) {
-  const int32_t st = record("AOVoltageOut", {double(r.channel), double(r.volts)});
-  if (st == 0) analogOut[r.channel] = r.volts;
-  return st;
-}
+int32_t Device::CounterEventStart(int32_t, const CounterEventStartRequest&) { return 0; }
 
-int32_t ScriptedCard::CounterEventStart(int32_t, const CounterEventStartRequest& r) {
-  return record("CounterEventStart", {double(r.counter), double(r.gateMode)});
-}
-
-int32_t ScriptedCard::CounterEventRead(int32_t, const CounterEventReadRequest& r) {
-  const int32_t st = record("CounterEventRead", {double(r.counter)});
-  if (st != 0) return st;
-  uint32_t c = count_[r.counter];
-  auto& q = countQueue_[r.counter];
-  if (!q.empty()) {
-    c = q.front();
-    q.pop_front();
-    count_[r.counter] = c;
-  }
+int32_t Device::CounterEventRead(int32_t, const CounterEventReadRequest& r) {
+  // A queued count stays as the counter's count once read.
+  const uint32_t c = a_.count_[r.counter] = next(a_.count_, a_.countQueue_, r.counter);
   if (r.overflow) *r.overflow = 0;
   if (r.count) *r.count = c;
   return 0;
 }
 
-int32_t ScriptedCard::CounterReset(int32_t, int16_t counter) {
-  return record("CounterReset", {double(counter)});
-}
+int32_t Device::CounterReset(int32_t, int16_t) { return 0; }
 
-int32_t ScriptedCard::CounterPulseStart(int32_t, const CounterPulseStartRequest& r) {
-  return record("CounterPulseStart",
-                {double(r.counter), double(r.period), double(r.highTime), double(r.gateMode)});
-}
+int32_t Device::CounterPulseStart(int32_t, const CounterPulseStartRequest&) { return 0; }
 
-int32_t ScriptedCard::CounterFreqStart(int32_t, const CounterFreqStartRequest& r) {
-  return record("CounterFreqStart", {double(r.counter), double(r.gatePeriod), double(r.gateMode)});
-}
+int32_t Device::CounterFreqStart(int32_t, const CounterFreqStartRequest&) { return 0; }
 
 }  // namespace morvand::test

@@ -9,26 +9,21 @@
 #include <vector>
 
 #include "morvand/card_driver.hpp"
+#include "morvand/recording_driver.hpp"
 
 namespace morvand::test {
 
-/// One recorded driver call: the operation and its request fields in record order.
-struct DriverCall {
-  std::string op;
-  std::vector<double> fields;
-  /// "Op(f1, f2, ...)", numbers in their shortest form, e.g. "DioWritePortByte(0, 128, 128)".
-  std::string text() const;
-};
+using morvand::DriverCall;
+/// The driver operations, for failCall, setStatus and texts:
+/// ScriptedCard::failCall(Op::AIVoltageIn, ...).
+using Op = morvand::DriverOp;
 
-class ScriptedCard : public CardDriver {
+/// What the scripted card answers: readings, devices, the feature record. Its device part
+/// is the driver the recording wrapper of ScriptedCard reaches.
+class ScriptedAnswers {
  public:
-  ScriptedCard();
+  ScriptedAnswers();
 
-  // --- what the card answers ---
-  /// Every later call of op returns status.
-  void setStatus(const std::string& op, int32_t status);
-  /// The nth next call of op (1 = the next one) returns status; the others keep theirs.
-  void failCall(const std::string& op, int32_t status, int nth = 1);
   /// Error text for a status (default "driver error <status>").
   void setErrorText(int32_t status, const std::string& text);
   /// Constant reading of an analog input, V.
@@ -52,49 +47,25 @@ class ScriptedCard : public CardDriver {
   AIConfigRecord aiConfig{};
   /// Handle DeviceOpen returns.
   int32_t handle = 42;
-  /// Called after every call is recorded (tests use it to react to writes).
-  std::function<void(const DriverCall&)> onCall;
-  /// Drops onCall and every analog source (they may refer to a test that is gone).
-  void clearHooks() {
-    onCall = nullptr;
-    analogSource_.clear();
-  }
-
-  // --- what the controller did ---
-  const std::vector<DriverCall>& calls() const { return calls_; }
-  /// The calls as texts, optionally only those of one operation.
-  std::vector<std::string> texts(const std::string& op = "") const;
-  void clearCalls() { calls_.clear(); }
   /// Last value written to each output port (only the masked lines).
   std::map<int16_t, int16_t> portOut;
   /// Last volts written to each analog output.
   std::map<int16_t, float> analogOut;
 
-  // --- CardDriver ---
-  int32_t DeviceGetList(DeviceListEntry* list, int16_t maxEntries, int16_t* entriesOut) override;
-  int32_t DeviceGetNumOfList(int16_t* count) override;
-  int32_t DeviceOpen(int32_t deviceNum, int32_t* handleOut) override;
-  int32_t DeviceClose(int32_t* handleInOut) override;
-  int32_t DeviceGetFeatures(int32_t h, DeviceFeatures* out) override;
-  int32_t AIGetConfig(int32_t h, AIConfigRecord* out) override;
-  int32_t GetErrorMessage(int32_t status, char text[80]) override;
-  int32_t DioSetPortMode(int32_t h, const PortModeRequest& r) override;
-  int32_t DioWritePortByte(int32_t h, const PortWriteRequest& r) override;
-  int32_t DioReadPortByte(int32_t h, const PortReadRequest& r) override;
-  int32_t AIConfig(int32_t h, const AIConfigRequest& r) override;
-  int32_t AIVoltageIn(int32_t h, const AIVoltageInRequest& r) override;
-  int32_t AOConfig(int32_t h, const AOConfigRequest& r) override;
-  int32_t AOVoltageOut(int32_t h, const AOVoltageOutRequest& r) override;
-  int32_t CounterEventStart(int32_t h, const CounterEventStartRequest& r) override;
-  int32_t CounterEventRead(int32_t h, const CounterEventReadRequest& r) override;
-  int32_t CounterReset(int32_t h, int16_t counter) override;
-  int32_t CounterPulseStart(int32_t h, const CounterPulseStartRequest& r) override;
-  int32_t CounterFreqStart(int32_t h, const CounterFreqStartRequest& r) override;
+  /// The driver side: answers from the fields above, records nothing.
+  class Device : public CardDriver {
+   public:
+    explicit Device(ScriptedAnswers& answers) : a_(answers) {}
+#define MORVAND_SCRIPTED_DECLARE(name, params, args, fields) int32_t name params override;
+    MORVAND_DRIVER_OPERATIONS(MORVAND_SCRIPTED_DECLARE)
+#undef MORVAND_SCRIPTED_DECLARE
+   private:
+    ScriptedAnswers& a_;
+  };
+ protected:
+  Device device_{*this};
 
  private:
-  int32_t record(const std::string& op, std::vector<double> fields);
-  std::map<std::string, int32_t> status_;
-  std::map<std::string, std::map<int, int32_t>> failures_;  // op -> (countdown -> status)
   std::map<int32_t, std::string> errorText_;
   std::map<int16_t, float> analog_;
   std::map<int16_t, std::deque<float>> analogQueue_;
@@ -104,7 +75,19 @@ class ScriptedCard : public CardDriver {
   std::map<int16_t, uint32_t> count_;
   std::map<int16_t, std::deque<uint32_t>> countQueue_;
   std::vector<DeviceListEntry> devices_;
-  std::vector<DriverCall> calls_;
+  friend class ScriptedCard;
+};
+
+/// A card driver for tests: the scripted answers behind the one recording and
+/// fault-injection wrapper, which records every call with its request fields.
+class ScriptedCard : public ScriptedAnswers, public RecordingDriver {
+ public:
+  ScriptedCard() : RecordingDriver(device_) {}
+  /// Drops onCall and every analog source (they may refer to a test that is gone).
+  void clearHooks() {
+    onCall = nullptr;
+    analogSource_.clear();
+  }
 };
 
 }  // namespace morvand::test

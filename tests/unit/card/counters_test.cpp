@@ -82,7 +82,7 @@ TEST_F(CounterTest, AFailedReadIsReportedAndLeavesTheRateState) {
   m_->CounterStart(1);
   after(2000);
   card->setCount(1, 40);
-  card->failCall("CounterEventRead", 6);
+  card->failCall(Op::CounterEventRead, 6);
   card->setErrorText(6, "counter fault");
   EXPECT_FALSE(m_->CounterRead(1));
   EXPECT_EQ(counters().CountNow[1], 0);
@@ -94,7 +94,7 @@ TEST_F(CounterTest, StopMarksTheCounterInactiveAndReportsFailuresWithTheStatus) 
   m_->CounterStop(2);
   EXPECT_FALSE(counters().CountActive[2]);
   m_->CounterStart(2);
-  card->failCall("CounterReset", 7);
+  card->failCall(Op::CounterReset, 7);
   card->setErrorText(7, "no such counter");
   m_->CounterStop(2);
   EXPECT_TRUE(counters().CountActive[2]);

@@ -43,7 +43,7 @@ TEST_F(DigitalLinesTest, ResetLeavesTheValvePortAloneWhenTheEnableLineFails) {
   EXPECT_THAT(card->texts(),
               ElementsAre("DioWritePortByte(0, 128, 0)", "DioWritePortByte(1, 128, 0)"));
   card->clearCalls();
-  card->failCall("DioWritePortByte", 3);
+  card->failCall(Op::DioWritePortByte, 3);
   card->setErrorText(3, "port busy");
   m_->Reset();
   EXPECT_THAT(card->texts(), ElementsAre("DioWritePortByte(0, 128, 0)", "GetErrorMessage(3)"));
@@ -60,7 +60,7 @@ TEST_F(DigitalLinesTest, ProgrammablePortsGetTheirDirectionBeforeEveryWrite) {
   // A failing direction ends the write, as a modal box when pop-ups are on.
   card->clearCalls();
   m_->PopupSet(true);
-  card->failCall("DioSetPortMode", 4);
+  card->failCall(Op::DioSetPortMode, 4);
   m_->AllOff();
   EXPECT_THAT(card->texts(), ElementsAre("DioSetPortMode(0, 1)", "GetErrorMessage(4)"));
   ASSERT_EQ(host.boxes.size(), 1u);
@@ -89,10 +89,10 @@ TEST_F(DigitalLinesTest, StatusOnA1712ClosesEveryValveAfterEachRead) {
 TEST_F(DigitalLinesTest, AFailedReadLeavesStateZeroAndTheValvesAsTheyAre) {
   selectCard("PCI-1712");
   m_->state = 0xC0;
-  card->failCall("DioReadPortByte", 2);
+  card->failCall(Op::DioReadPortByte, 2);
   EXPECT_FALSE(m_->status());
   EXPECT_EQ(m_->state, 0);
-  EXPECT_TRUE(card->texts("DioWritePortByte").empty());
+  EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
 }
 
 TEST_F(DigitalLinesTest, MissingPowerOrInterlockAsksTheRunToStop) {
@@ -133,12 +133,12 @@ TEST_F(DigitalLinesTest, PowerOnNeedsTenVoltsFromTheSupplyTest) {
   EXPECT_TRUE(m_->PowerOn());
   card->setAnalog(8, 9.99f / 3.0f);
   EXPECT_FALSE(m_->PowerOn());
-  EXPECT_THAT(card->texts("AIConfig"),
+  EXPECT_THAT(card->texts(Op::AIConfig),
               ElementsAre("AIConfig(8, 0)", "AIConfig(8, 0)", "AIConfig(8, 0)"));
   // A supply test that failed does not pass an earlier good reading off as present.
   card->setAnalog(8, 4.0f);
   ASSERT_TRUE(m_->PowerOn());
-  card->failCall("AIVoltageIn", 6);
+  card->failCall(Op::AIVoltageIn, 6);
   EXPECT_FALSE(m_->PowerOn());
   EXPECT_EQ(host.messages.size(), 1u);
 }

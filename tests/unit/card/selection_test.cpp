@@ -51,7 +51,7 @@ TEST_F(CardSelectionTest, The1712HasItsOwnRateFloorAndTriggerCounter) {
 TEST_F(CardSelectionTest, AFailedListingMarksTheCardAsMinusOneAndOperationsStillCallTheDriver) {
   Morvand& m = make();
   card->addDevice("PCI-1711");
-  card->failCall("DeviceGetList", 5);
+  card->failCall(Op::DeviceGetList, 5);
   card->setErrorText(5, "list failed");
   EXPECT_FALSE(m.StandardCard());
   EXPECT_EQ(m.PCIcard, -1);
@@ -62,8 +62,8 @@ TEST_F(CardSelectionTest, AFailedListingMarksTheCardAsMinusOneAndOperationsStill
 }
 
 TEST_F(CardSelectionTest, AFailingOpenStepLeavesNoCardButKeepsTheModelSettings) {
-  for (const char* op : {"DeviceOpen", "DeviceGetFeatures", "AIGetConfig"}) {
-    SCOPED_TRACE(op);
+  for (const Op op : {Op::DeviceOpen, Op::DeviceGetFeatures, Op::AIGetConfig}) {
+    SCOPED_TRACE(driverOpName(op));
     CardContext::current().reset();
     CardContext::current().setDriver(card = std::make_shared<ScriptedCard>());
     Morvand& m = make();
@@ -75,7 +75,7 @@ TEST_F(CardSelectionTest, AFailingOpenStepLeavesNoCardButKeepsTheModelSettings) 
     EXPECT_EQ(m.limits().RepRateMin, 1);
     EXPECT_EQ(host.messages.size(), 1u);
     // No safe-state sequence after a failed selection.
-    EXPECT_TRUE(card->texts("DioWritePortByte").empty());
+    EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
     m_.reset();
   }
 }
@@ -105,7 +105,7 @@ TEST_F(CardSelectionTest, ReselectingTheSamePositionOrMinusOneChangesNothing) {
 TEST_F(CardSelectionTest, APositionWhoseSelectionFailedIsNotReportedAsSelected) {
   Morvand& m = make();
   card->addDevice("PCI-1711");
-  card->failCall("DeviceOpen", 9);
+  card->failCall(Op::DeviceOpen, 9);
   ASSERT_FALSE(m.StandardCard());
   ASSERT_EQ(m.PCIcard, 0);
   card->clearCalls();
@@ -156,10 +156,10 @@ TEST_F(CardSelectionTest, EveryReadingUsesTheDriversGainCodeOfTheFirstRange) {
   m.TempMes();
   m.VprogTest();
   m.VoltTest12();
-  EXPECT_THAT(card->texts("AIVoltageIn"),
+  EXPECT_THAT(card->texts(Op::AIVoltageIn),
               ElementsAre("AIVoltageIn(0, 4, 0)", "AIVoltageIn(1, 4, 0)", "AIVoltageIn(2, 4, 0)",
                           "AIVoltageIn(4, 4, 0)", "AIVoltageIn(7, 4, 0)", "AIVoltageIn(8, 4, 0)"));
-  EXPECT_THAT(card->texts("AIConfig"), ::testing::Each(::testing::EndsWith(", 4)")));
+  EXPECT_THAT(card->texts(Op::AIConfig), ::testing::Each(::testing::EndsWith(", 4)")));
 }
 
 TEST_F(CardSelectionTest, ADemoDeviceIsNotOpenedAndKeepsTheEarlierFeatures) {

@@ -35,7 +35,7 @@ TEST_F(MessagesTest, ADriverFailureWithoutPopupsRaisesTheDriverTextAndOpensNoBox
   Morvand& m = make();
   selectCard();
   card->setErrorText(-7, "Counter channel busy");
-  card->failCall("DioWritePortByte", -7);
+  card->failCall(Op::DioWritePortByte, -7);
   m.Enable(true);
   EXPECT_TRUE(host.boxes.empty());
   ASSERT_EQ(host.messages.size(), 1u);
@@ -49,7 +49,7 @@ TEST_F(MessagesTest, ADriverFailureWithPopupsShowsAnErrorBoxWithStyleZero) {
   selectCard();
   m.PopupSet(true);
   card->setErrorText(5, "Invalid port");
-  card->failCall("DioWritePortByte", 5);
+  card->failCall(Op::DioWritePortByte, 5);
   m.Enable(true);
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "Invalid port");
@@ -62,12 +62,12 @@ TEST_F(MessagesTest, CounterStopReportsTheStatusInFrontOfTheText) {
   Morvand& m = make();
   selectCard();
   card->setErrorText(7, "Reset failed");
-  card->failCall("CounterReset", 7);
+  card->failCall(Op::CounterReset, 7);
   m.CounterStop(1);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], "7: Reset failed");
   m.PopupSet(true);
-  card->failCall("CounterReset", 7);
+  card->failCall(Op::CounterReset, 7);
   m.CounterStop(1);
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "7: Reset failed");
@@ -78,7 +78,7 @@ TEST_F(MessagesTest, TaggedReportsAreAlwaysBoxesEvenWithoutPopups) {
   Morvand& m = make();
   selectCard();
   card->setErrorText(3, "AO range");
-  card->failCall("AOConfig", 3);
+  card->failCall(Op::AOConfig, 3);
   m.VoltageSet(10.0f);
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "3: AO range");

@@ -108,7 +108,7 @@ class RunTest : public ControllerTest {
   /// Makes the counting counter count step pulses more at every read.
   void countOnRead(int16_t counter, uint32_t step) {
     card->onCall = [this, counter, step](const DriverCall& c) {
-      if (c.op == "CounterEventRead" && c.fields[0] == counter) {
+      if (c.op == Op::CounterEventRead && c.fields[0] == counter) {
         counted_ += step;
         card->setCount(counter, counted_);
       }

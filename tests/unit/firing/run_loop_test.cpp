@@ -35,7 +35,7 @@ TEST_F(RunLoopTest, AStopFromTheYieldAfterTheSupplyTestIsAnnouncedTwice) {
   Morvand& m = ready();
   bool armed = false;
   card->onCall = [&](const DriverCall& c) {
-    if (c.op == "AIVoltageIn" && c.fields[0] == 8) armed = true;
+    if (c.op == Op::AIVoltageIn && c.fields[0] == 8) armed = true;
   };
   host.onYield = [&] {
     if (armed && m.flag2 == 0) m.LaserStop();
@@ -165,7 +165,7 @@ TEST_F(RunLoopTest, ConstantEnergyClimbsToTheMaximumVoltageAndStopsThere) {
     EXPECT_LE(m.VoltSet, m.HiVoltMax + 0.0006f);
     EXPECT_EQ(host.eventsNamed("LaserRunning").size(), 2u);  // two steps stayed in the window
     // Each step inside the window went to the card (divisor 4).
-    const auto out = card->texts("AOVoltageOut");
+    const auto out = card->texts(Op::AOVoltageOut);
     EXPECT_EQ(
         std::count_if(out.begin(), out.end(),
                       [](const std::string& s) { return s.rfind("AOVoltageOut(0, 4.1", 0) == 0; }),
@@ -216,9 +216,9 @@ TEST_F(RunLoopTest, ConstantVoltageSendsANewSetPointOnceAndTheChargeModeWhenItCh
     if (running == 6) m.LaserStop();
   };
   m.LaserRun();
-  const auto out = card->texts("AOVoltageOut");
+  const auto out = card->texts(Op::AOVoltageOut);
   EXPECT_EQ(std::count(out.begin(), out.end(), "AOVoltageOut(0, 3.25)"), 1);
-  const auto writes = card->texts("DioWritePortByte");
+  const auto writes = card->texts(Op::DioWritePortByte);
   EXPECT_EQ(std::count(writes.begin(), writes.end(), "DioWritePortByte(0, 2, 2)"), 1);
 }
 
@@ -243,11 +243,11 @@ TEST_F(RunLoopTest, RateChangesUpAndDownKeepTheEstimatedCountAtTheRateThatWasFir
   std::vector<std::pair<double, double>> generator;  // time, period
   std::vector<std::string> order;
   card->onCall = [&](const DriverCall& c) {
-    if (c.op == "CounterPulseStart") {
+    if (c.op == Op::CounterPulseStart) {
       generator.push_back({timed.seconds(), c.fields[1]});
       order.push_back(c.text());
     }
-    if (c.op == "AOVoltageOut" && c.fields[0] == 1 && (order.empty() || order.back() != "motor")) {
+    if (c.op == Op::AOVoltageOut && c.fields[0] == 1 && (order.empty() || order.back() != "motor")) {
       order.push_back("motor");
     }
   };
@@ -280,8 +280,8 @@ TEST_F(RunLoopTest, PauseAndResumeWithInternalTriggerCountOnlyTheFiringTime) {
   std::vector<std::pair<double, double>> generator;
   std::vector<double> resets;
   card->onCall = [&](const DriverCall& c) {
-    if (c.op == "CounterPulseStart") generator.push_back({timed.seconds(), c.fields[1]});
-    if (c.op == "CounterReset" && c.fields[0] == 0) resets.push_back(timed.seconds());
+    if (c.op == Op::CounterPulseStart) generator.push_back({timed.seconds(), c.fields[1]});
+    if (c.op == Op::CounterReset && c.fields[0] == 0) resets.push_back(timed.seconds());
   };
   int32_t atResume = -1;
   double lastPass = 0.0;
@@ -335,7 +335,7 @@ TEST_F(RunLoopTest, PauseAndResumeWithExternalTriggerSwitchTheEnableLine) {
   };
   m.LaserRun(1);
   EXPECT_EQ(countOf("Laser Running"), 2u);
-  EXPECT_TRUE(card->texts("CounterPulseStart").empty());
+  EXPECT_TRUE(card->texts(Op::CounterPulseStart).empty());
   const auto lines = callsFrom("Laser Running", kStopPrefixes);
   // Firing, pause (enable off), restart and resume (enable on twice), stop sequence.
   std::vector<std::string> expected = {"DioWritePortByte(0, 128, 0)",
@@ -347,7 +347,7 @@ TEST_F(RunLoopTest, PauseAndResumeWithExternalTriggerSwitchTheEnableLine) {
   // Counted pulses: the counter keeps its count through the pause.
   EXPECT_EQ(m.CounterTotal, m.PulseNum);
   EXPECT_EQ(m.CumTotalPulses, 120 + m.PulseNum);
-  EXPECT_EQ(static_cast<size_t>(m.PulseNum), card->texts("CounterEventRead").size());
+  EXPECT_EQ(static_cast<size_t>(m.PulseNum), card->texts(Op::CounterEventRead).size());
 }
 
 TEST_F(RunLoopTest, EstimatedCountsFollowTheRateWithEitherTrigger) {
@@ -365,7 +365,7 @@ TEST_F(RunLoopTest, EstimatedCountsFollowTheRateWithEitherTrigger) {
     EXPECT_EQ(m.RepRate, 10) << cardName;
     EXPECT_EQ(m.PulseNum, 50) << cardName;
     EXPECT_EQ(m.CumTotalPulses, before + 50) << cardName;
-    EXPECT_TRUE(card->texts("CounterEventRead").empty()) << cardName;
+    EXPECT_TRUE(card->texts(Op::CounterEventRead).empty()) << cardName;
     m_.reset();
     timed.texts.clear();
     host.messages.clear();

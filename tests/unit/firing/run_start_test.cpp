@@ -45,7 +45,7 @@ TEST_F(RunStartTest, PressureChecksRefuseOrWarnAtTheirBoundaries) {
     EXPECT_EQ(countOf("Starting Laser"), c.starts ? 1u : 0u) << c.torr;
     if (!c.starts) {
       // Refused before anything is switched on.
-      EXPECT_TRUE(card->texts("DioWritePortByte").empty()) << c.torr;
+      EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty()) << c.torr;
     }
   }
 }
@@ -97,11 +97,11 @@ TEST_F(RunStartTest, ARateBelowTheCardMinimumBecomes200HzOnlyWithInternalTrigger
   m.RepRate = 10;  // below the 16 Hz of the card
   m.LaserRun(1);
   EXPECT_EQ(m.RepRate, 10);
-  EXPECT_TRUE(card->texts("CounterPulseStart").empty());
+  EXPECT_TRUE(card->texts(Op::CounterPulseStart).empty());
 
   m.LaserRun(0);
   EXPECT_EQ(m.RepRate, 200);
-  EXPECT_EQ(card->texts("CounterPulseStart").at(0), "CounterPulseStart(0, 0.005, 0, 0)");
+  EXPECT_EQ(card->texts(Op::CounterPulseStart).at(0), "CounterPulseStart(0, 0.005, 0, 0)");
 }
 
 TEST_F(RunStartTest, WithPopupsTheOperatorIsAskedForARateAndABudget) {
@@ -193,8 +193,8 @@ TEST_F(RunStartTest, AStandbyStartWaitsWithInternalTriggerAndFiresAtOnceWithExte
   m.LaserRun(0);
   EXPECT_EQ(host.messages.at(1), "Laser Standby");
   EXPECT_EQ(countOf("Laser Running"), 0u);
-  EXPECT_TRUE(card->texts("CounterPulseStart").empty());
-  const auto writes = card->texts("DioWritePortByte");
+  EXPECT_TRUE(card->texts(Op::CounterPulseStart).empty());
+  const auto writes = card->texts(Op::DioWritePortByte);
   EXPECT_EQ(std::count(writes.begin(), writes.end(), "DioWritePortByte(0, 128, 128)"), 0);
   EXPECT_TRUE(host.eventsNamed("LaserRunning").empty());
 
@@ -221,7 +221,7 @@ TEST_F(RunStartTest, AStopOrHaltDuringTheStartWaitIsKeptAndNothingIsSwitchedOn) 
     m.LaserRun();
     EXPECT_EQ(host.messages,
               (std::vector<std::string>{"Starting Laser", "Laser Operation Stopped"}));
-    EXPECT_TRUE(card->texts("CounterPulseStart").empty());
+    EXPECT_TRUE(card->texts(Op::CounterPulseStart).empty());
     const auto calls = card->texts();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "DioWritePortByte(0, 128, 128)"), 0);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "AOVoltageOut(0, 3.125)"), 0);

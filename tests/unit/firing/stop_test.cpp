@@ -60,10 +60,10 @@ TEST_F(StopPauseTest, FlagIsSetEvenWhenTheLineCouldNotBeSwitched) {
   Morvand& m = make();
   selectCard("PCI-1711");
   m.TrigMode = 1;
-  card->failCall("DioWritePortByte", 5);
+  card->failCall(Op::DioWritePortByte, 5);
   m.LaserPause(false);
   EXPECT_EQ(m.flag2, 2);
-  card->failCall("DioWritePortByte", 5);
+  card->failCall(Op::DioWritePortByte, 5);
   m.LaserRestart(false);
   EXPECT_EQ(m.flag2, 0);
   EXPECT_EQ(host.messages.size(), 2u);  // both failures reported

@@ -14,7 +14,7 @@ TEST_F(FillTest, FillOpensPremixAndMainAndRestartsThePerFillCount) {
   Morvand& m = start();
   m.PulsesThisFill = 1234;
   EXPECT_TRUE(m.GasFill());
-  EXPECT_EQ(card->texts("DioWritePortByte"), Strings{"DioWritePortByte(1, 255, 10)"});
+  EXPECT_EQ(card->texts(Op::DioWritePortByte), Strings{"DioWritePortByte(1, 255, 10)"});
   EXPECT_EQ(m.PulsesThisFill, 0);
   EXPECT_EQ(m.ValveString, "Premix Main Opened");
 }
@@ -22,7 +22,7 @@ TEST_F(FillTest, FillOpensPremixAndMainAndRestartsThePerFillCount) {
 TEST_F(FillTest, FillWhoseValveWriteFailsKeepsThePerFillCount) {
   Morvand& m = start();
   m.PulsesThisFill = 1234;
-  card->failCall("DioWritePortByte", 7);
+  card->failCall(Op::DioWritePortByte, 7);
   card->setErrorText(7, "port busy");
   EXPECT_FALSE(m.GasFill());
   EXPECT_EQ(m.PulsesThisFill, 1234);
@@ -37,8 +37,8 @@ TEST_F(FillTest, FillWhoseValveWriteFailsKeepsThePerFillCount) {
 TEST_F(FillTest, PumpoutOpensPumpMainAndVacuumAndReportsTheWrite) {
   Morvand& m = start();
   EXPECT_TRUE(m.GasPumpout());
-  EXPECT_EQ(card->texts("DioWritePortByte"), Strings{"DioWritePortByte(1, 255, 25)"});
-  card->failCall("DioWritePortByte", 3);
+  EXPECT_EQ(card->texts(Op::DioWritePortByte), Strings{"DioWritePortByte(1, 255, 25)"});
+  card->failCall(Op::DioWritePortByte, 3);
   EXPECT_FALSE(m.GasPumpout());
   EXPECT_EQ(m.ValveState, 25);
 }
@@ -66,7 +66,7 @@ TEST_F(FillTest, ManualFillAboveTheMaximumTouchesNoValve) {
                      "pumped out?",
                      "THE PRESSURE IS ALREADY ABOVE THE RECOMMENDED MAXIMUM"}));
   EXPECT_TRUE(host.boxes.empty());
-  EXPECT_TRUE(card->texts("DioWritePortByte").empty());
+  EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
 }
 
 TEST_F(FillTest, ManualFillComparesTheMaximumInTorrWhateverTheUnit) {
@@ -91,7 +91,7 @@ TEST_F(FillTest, FilterPressOpensPumpAndPremixForTwoSecondsBetweenClosedValves) 
   double opened = 0.0;
   double closed = 0.0;
   card->onCall = [&](const DriverCall& call) {
-    if (call.op != "DioWritePortByte") return;
+    if (call.op != Op::DioWritePortByte) return;
     if (call.fields.at(2) == 3) opened = now();
     if (call.fields.at(2) == 0 && opened > 0.0) closed = now();
   };
@@ -106,7 +106,7 @@ TEST_F(FillTest, FilterPressWithoutCardNeitherWritesNorWaits) {
   Morvand& m = make();
   const double before = now();
   m.GasFilterPress();
-  EXPECT_TRUE(card->texts("DioWritePortByte").empty());
+  EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
   EXPECT_EQ(now(), before);
   EXPECT_EQ(host.yields, 0);
 }

@@ -98,7 +98,7 @@ Morvand& GasTest::start(int16_t model, int16_t gas, bool popups) {
   pressure = [this] { return chamber.at(now(), valvePort()); };
   card->setAnalogSource(kGaugeChannel, [this] { return gaugeVolts(pressure(), scale); });
   card->onCall = [this](const DriverCall& call) {
-    if (call.op == "DioWritePortByte" && call.fields.at(0) == kValvePort) {
+    if (call.op == Op::DioWritePortByte && call.fields.at(0) == kValvePort) {
       const auto pattern = static_cast<int16_t>(call.fields.at(2));
       opened_[pattern] = now();
       writes_.emplace_back(pattern, now());
@@ -125,7 +125,7 @@ std::vector<int> GasTest::valvePatterns() const {
 size_t GasTest::gaugeReadings() const {
   size_t n = 0;
   for (const auto& c : card->calls()) {
-    if (c.op == "AIVoltageIn" && c.fields.at(0) == kGaugeChannel) ++n;
+    if (c.op == Op::AIVoltageIn && c.fields.at(0) == kGaugeChannel) ++n;
   }
   return n;
 }

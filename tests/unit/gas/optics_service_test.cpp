@@ -48,7 +48,7 @@ TEST_P(OpticsStart, NegativeGaugeStopsBeforeAnyValveMoves) {
   host.answers = {1, 6};
   chamber.torr = -3.0f;
   EXPECT_FALSE(m.OpticsSevStart());
-  EXPECT_TRUE(card->texts("DioWritePortByte").empty());
+  EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
   EXPECT_EQ(
       told(),
       openingAnd({say("PRESSURE IS LESS THAN ZERO, CANNOT PROCEED", 48, "SERVICE REQUIRED")}));
@@ -61,7 +61,7 @@ TEST_P(OpticsStart, LowChamberIsQuestionedWithPopupsAndReportedWithout) {
   const bool ready = m.OpticsSevStart();
   if (popups()) {
     EXPECT_FALSE(ready);
-    EXPECT_TRUE(card->texts("DioWritePortByte").empty());
+    EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
     EXPECT_EQ(told(), openingAnd({say("THERE MAY BE A PROBLEM, THE CHAMBER PRESSURE READS LESS "
                                       "THAN 760 TORR, DO YOU WISH TO PROCEDE?",
                                       3, "CHAMBER PRESSURE LOW")}));
@@ -229,8 +229,8 @@ TEST_F(OpticsStartQuestion, NoOrCancelToTheCylinderQuestionStopsBeforeTheRegulat
     Morvand& m = start(5, 1, true);
     host.answers = {1, answer};
     EXPECT_FALSE(m.OpticsSevStart());
-    EXPECT_TRUE(card->texts("DioWritePortByte").empty());
-    EXPECT_TRUE(card->texts("AIVoltageIn").empty());
+    EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
+    EXPECT_TRUE(card->texts(Op::AIVoltageIn).empty());
     ASSERT_EQ(host.boxes.size(), 2u);
     EXPECT_EQ(host.boxes.back().text, kCylinder);
     EXPECT_EQ(messageState().MsgAnswer, answer);
@@ -298,7 +298,7 @@ TEST_F(OpticsFinishQuestion, NoOrCancelLeavesTheChamberAsItIs) {
     Morvand& m = start(5, 1, true);
     host.answers = {answer};
     EXPECT_FALSE(m.OpticsSevFinish());
-    EXPECT_TRUE(card->texts("DioWritePortByte").empty());
+    EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
     EXPECT_EQ(messageState().MsgText, "Is the Optics Service Complete?");
     EXPECT_EQ(messageState().MsgAnswer, answer);
     destroy();

@@ -208,7 +208,7 @@ TEST_F(PartialRefillQuestion, NoOrCancelToTheCylinderQuestionClosesTheValvesAndS
     m.GasPartialRefill();
     EXPECT_EQ(valvePatterns(), Patterns{0}) << answer;
     EXPECT_EQ(host.boxes.size(), 2u);
-    EXPECT_EQ(card->texts("AIVoltageIn").size(), 0u);  // stopped before measuring
+    EXPECT_EQ(card->texts(Op::AIVoltageIn).size(), 0u);  // stopped before measuring
     EXPECT_EQ(messageState().MsgAnswer, answer);
     destroy();
   }

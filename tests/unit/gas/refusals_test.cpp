@@ -86,7 +86,7 @@ TEST_F(GasProcedure, PartialRefillWithoutCardStillWarnsAndReadsTheGauge) {
                                     "IS A CYLINDER OF PREMIX GAS ATTACHED TO THE CORRECT LASER "
                                     "PORT, AND IS THE PREMIX LINE PUMPED OUT?",
                                     "PRESSURE IS LESS THAN ZERO, CANNOT PROCEED"}));
-  EXPECT_TRUE(card->texts("DioWritePortByte").empty());
+  EXPECT_TRUE(card->texts(Op::DioWritePortByte).empty());
   EXPECT_EQ(m.Punits, 3);
 }
 

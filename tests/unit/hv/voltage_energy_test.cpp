@@ -36,7 +36,7 @@ TEST_F(ChargingVoltageTest, TheSetPointIsDividedPerModelAndCappedAtFiveVolts) {
 
 TEST_F(ChargingVoltageTest, ARangeFailureIsAlwaysABoxWithItsTagAndNothingIsWritten) {
   ASSERT_FALSE(m_->PopupMessage);
-  card->failCall("AOConfig", 12);
+  card->failCall(Op::AOConfig, 12);
   card->setErrorText(12, "range refused");
   m_->VoltageSet(12.0f);
   EXPECT_THAT(card->texts(), ElementsAre("AOConfig(0, 5, 0)", "GetErrorMessage(12)"));
@@ -58,8 +58,8 @@ TEST_F(ChargingVoltageTest, TheReadBackAveragesTwoReadingsAndTheFirstStandsAlone
   EXPECT_FLOAT_EQ(m_->VoltageMes(), 10.0f);
   EXPECT_FLOAT_EQ(m_->VoltageMes(), 11.0f);
   EXPECT_FLOAT_EQ(m_->HVoltage, 11.0f);
-  EXPECT_THAT(card->texts("AIConfig"), ElementsAre("AIConfig(2, 0)", "AIConfig(2, 0)"));
-  card->failCall("AIVoltageIn", 3);
+  EXPECT_THAT(card->texts(Op::AIConfig), ElementsAre("AIConfig(2, 0)", "AIConfig(2, 0)"));
+  card->failCall(Op::AIVoltageIn, 3);
   EXPECT_EQ(m_->VoltageMes(), -1.0f);
   EXPECT_FLOAT_EQ(m_->HVoltage, 11.0f);
   EXPECT_FLOAT_EQ(highVoltageState(*m_).HVoltRaw, 12.0f);
@@ -70,9 +70,9 @@ TEST_F(ChargingVoltageTest, TheTestInputsReadTheirOwnChannels) {
   card->setAnalog(7, 1.25f);
   EXPECT_FLOAT_EQ(m_->VoltTest12(), 12.0f);
   EXPECT_FLOAT_EQ(m_->VprogTest(), 1.25f);
-  EXPECT_THAT(card->texts("AIVoltageIn"),
+  EXPECT_THAT(card->texts(Op::AIVoltageIn),
               ElementsAre("AIVoltageIn(8, 0, 0)", "AIVoltageIn(7, 0, 0)"));
-  card->failCall("AIConfig", 2);
+  card->failCall(Op::AIConfig, 2);
   EXPECT_EQ(m_->VoltTest12(), -1.0f);
   EXPECT_FLOAT_EQ(highVoltageState(*m_).VoltTest, 12.0f);
 }
@@ -116,7 +116,7 @@ TEST_F(EnergyTest, TheFirstSampleIsTheEnergyWithNoSpread) {
   EXPECT_FLOAT_EQ(m_->Sigma, 0.0f);
   EXPECT_FLOAT_EQ(pulse(8.0f), 6.0f);
   EXPECT_NEAR(m_->Sigma, 100.0f / 3.0f, 1e-4);  // spread 2 of mean 6
-  EXPECT_THAT(card->texts("AIConfig"), ElementsAre("AIConfig(1, 0)", "AIConfig(1, 0)"));
+  EXPECT_THAT(card->texts(Op::AIConfig), ElementsAre("AIConfig(1, 0)", "AIConfig(1, 0)"));
 }
 
 TEST_F(EnergyTest, TheStatisticsCoverTheLastTenSamples) {
@@ -151,7 +151,7 @@ TEST_F(EnergyTest, NoEnergyIsReportedWhileTheMeanIsNotPositive) {
   EXPECT_EQ(m_->EnergyMes(), 0.0f);
   EXPECT_EQ(m_->Energy, 0.0f);
   EXPECT_EQ(m_->Sigma, 0.0f);
-  card->failCall("AIVoltageIn", 4);
+  card->failCall(Op::AIVoltageIn, 4);
   EXPECT_EQ(m_->EnergyMes(), -1.0f);
   m_->PCIcard = 0;
   EXPECT_EQ(m_->EnergyMes(), 0.0f);

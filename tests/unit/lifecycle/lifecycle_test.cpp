@@ -100,8 +100,8 @@ TEST_F(LifecycleTest, ShutdownWithACardStopsEverythingClosesTheCardThenWritesThe
   CallTrace trace(*card, clock);
   auto traceCall = card->onCall;
   card->onCall = [&](const DriverCall& call) {
-    if (call.op == "CounterReset" && trace.entries().empty()) stopAskedFirst = m->flag2 == 1;
-    if (call.op == "DeviceClose") filesWrittenBeforeClose = counterFileHolds("999");
+    if (call.op == Op::CounterReset && trace.entries().empty()) stopAskedFirst = m->flag2 == 1;
+    if (call.op == Op::DeviceClose) filesWrittenBeforeClose = counterFileHolds("999");
     traceCall(call);
   };
   destroy();
@@ -124,11 +124,11 @@ TEST_F(LifecycleTest, AFailingCounterResetAtShutdownIsReportedAndTheShutdownGoes
   selectCard("PCI-1711");
   m_->CumTotalPulses = 999;
   card->setErrorText(5, "counter reset failed");
-  card->failCall("CounterReset", 5);
+  card->failCall(Op::CounterReset, 5);
   destroy();
   EXPECT_EQ(host.messages, (Strings{"counter reset failed"}));
-  EXPECT_EQ(card->texts("DeviceClose"), (Strings{"DeviceClose(42)"}));
-  const Strings writes = card->texts("DioWritePortByte");
+  EXPECT_EQ(card->texts(Op::DeviceClose), (Strings{"DeviceClose(42)"}));
+  const Strings writes = card->texts(Op::DioWritePortByte);
   ASSERT_FALSE(writes.empty());
   EXPECT_EQ(writes.front(), "DioWritePortByte(0, 16, 0)");  // the fan still comes on
   EXPECT_TRUE(counterFileHolds("999,"));
@@ -139,7 +139,7 @@ TEST_F(LifecycleTest, AFailingDeviceCloseIsReportedAndTheSettingsAreStillWritten
   selectCard("PCI-1711");
   m_->PopupMessage = true;
   m_->CumTotalPulses = 999;
-  card->failCall("DeviceClose", 4);
+  card->failCall(Op::DeviceClose, 4);
   destroy();
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "driver error 4");

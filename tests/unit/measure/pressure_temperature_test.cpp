@@ -24,7 +24,7 @@ TEST_F(PressureTest, TheAverageStartsFromTheFirstReading) {
   EXPECT_NEAR(m_->PressMes(), 2000.0, 0.05);
   EXPECT_NEAR(m_->PressMes(), 2500.0, 0.05);
   EXPECT_NEAR(m_->PressMes(), 3500.0, 0.05);  // the first reading has dropped out
-  EXPECT_THAT(card->texts("AIVoltageIn"), ::testing::Each("AIVoltageIn(0, 0, 0)"));
+  EXPECT_THAT(card->texts(Op::AIVoltageIn), ::testing::Each("AIVoltageIn(0, 0, 0)"));
 }
 
 TEST_F(PressureTest, TheUnitAppliesToTheAverageOnlyAndTorrIsKept) {
@@ -68,7 +68,7 @@ TEST_F(PressureTest, AFailedReadingKeepsPressureAndHistory) {
   selectCard();
   card->setAnalog(0, gaugeFor(800));
   m_->PressMes();
-  card->failCall("AIVoltageIn", 8);
+  card->failCall(Op::AIVoltageIn, 8);
   card->setErrorText(8, "gauge fault");
   EXPECT_EQ(m_->PressMes(), -1.0f);
   EXPECT_NEAR(m_->Pressure, 800.0, 0.05);
@@ -111,8 +111,8 @@ TEST_F(TemperatureTest, TheFirstReadingIsTheTemperature) {
   card->queueAnalog(4, {2.5f, 3.5f});
   EXPECT_FLOAT_EQ(m_->TempMes(), 25.0f);
   EXPECT_FLOAT_EQ(m_->TempMes(), 30.0f);
-  EXPECT_THAT(card->texts("AIConfig"), ElementsAre("AIConfig(4, 0)", "AIConfig(4, 0)"));
-  card->failCall("AIConfig", 2);
+  EXPECT_THAT(card->texts(Op::AIConfig), ElementsAre("AIConfig(4, 0)", "AIConfig(4, 0)"));
+  card->failCall(Op::AIConfig, 2);
   EXPECT_EQ(m_->TempMes(), -1.0f);
   EXPECT_FLOAT_EQ(m_->temp, 30.0f);
 }
@@ -128,7 +128,7 @@ TEST_F(TemperatureTest, TheFanSwitchesOutsideTheDeadBandOnly) {
         Case{30.05f, {}}, Case{30.1f, {}}, Case{29.9f, {}}}) {
     settle(c.degC);
     m_->TempControl(0.1f);
-    EXPECT_EQ(card->texts("DioWritePortByte"), c.writes) << c.degC;
+    EXPECT_EQ(card->texts(Op::DioWritePortByte), c.writes) << c.degC;
   }
 }
 

@@ -60,7 +60,7 @@ TEST_F(ValveTest, AFailedWriteKeepsTheLastPatternAndRaisesNoStatus) {
   selectCard();
   m_->Pumpout();
   host.events.clear();
-  for (const char* op : {"DioSetPortMode", "DioWritePortByte"}) {
+  for (const Op op : {Op::DioSetPortMode, Op::DioWritePortByte}) {
     card->failCall(op, 5);
     EXPECT_FALSE(m_->OpenValves(10));
     EXPECT_EQ(m_->ValveState, 25);

@@ -87,20 +87,20 @@ TEST_F(MotorDriveTest, DriveFailuresAlwaysOpenATaggedBoxEvenWithoutPopups) {
   Morvand& m = start();
   ASSERT_FALSE(m.PopupMessage);
   card->setErrorText(5, "bad port");
-  card->failCall("DioSetPortMode", 5);
+  card->failCall(Op::DioSetPortMode, 5);
   m.MotorVOn(1);
-  card->failCall("DioWritePortByte", 5);
+  card->failCall(Op::DioWritePortByte, 5);
   m.MotorVOn(1);
   EXPECT_FALSE(m.MotorEnabled);
   float v = 1.0f;
-  card->failCall("AOConfig", 5);
+  card->failCall(Op::AOConfig, 5);
   EXPECT_FALSE(m.MotorVSet(v));
-  card->failCall("AOVoltageOut", 5);
+  card->failCall(Op::AOVoltageOut, 5);
   EXPECT_FALSE(m.MotorVSet(v));
   EXPECT_EQ(m.VoltMotorOld, 0.0f);
-  card->failCall("AIConfig", 5);
+  card->failCall(Op::AIConfig, 5);
   EXPECT_EQ(m.MotorVMes(), 0.0f);
-  card->failCall("AIVoltageIn", 5);
+  card->failCall(Op::AIVoltageIn, 5);
   EXPECT_EQ(m.MotorVMes(), 0.0f);
   std::vector<std::string> titles;
   for (const auto& b : host.boxes) {
@@ -124,10 +124,10 @@ TEST_F(MotorDriveTest, MotorVSetWritesZeroForANegativeVoltageAndTellsTheCaller) 
   EXPECT_EQ(m.VoltMotorOld, 0.5f);
   // The caller's variable changes only once the output is configured.
   v = -1.0f;
-  card->failCall("AOConfig", 5);
+  card->failCall(Op::AOConfig, 5);
   EXPECT_FALSE(m.MotorVSet(v));
   EXPECT_EQ(v, -1.0f);
-  card->failCall("AOVoltageOut", 5);
+  card->failCall(Op::AOVoltageOut, 5);
   EXPECT_FALSE(m.MotorVSet(v));
   EXPECT_EQ(v, 0.0f);
   EXPECT_EQ(m.VoltMotorOld, 0.5f);
@@ -215,7 +215,7 @@ TEST_F(MotorDriveTest, TheStopRampStepsInDoublePrecisionAndStoresEachStepAsASing
   // Five tenths down from 0.5 do not reach 0 exactly: the last step is still above 0 and
   // is written before the final 0 (a step computed in single precision would end at
   // 1.4901161e-08 instead).
-  EXPECT_EQ(card->texts("AOVoltageOut"),
+  EXPECT_EQ(card->texts(Op::AOVoltageOut),
             (Strings{"AOVoltageOut(1, 0.4)", "AOVoltageOut(1, 0.3)", "AOVoltageOut(1, 0.20000002)",
                      "AOVoltageOut(1, 0.10000002)", "AOVoltageOut(1, 1.6391278e-08)",
                      "AOVoltageOut(1, 0)"}));
@@ -225,10 +225,10 @@ TEST_F(MotorDriveTest, AFailedWriteDoesNotStopTheRamp) {
   Morvand& m = start();
   m.VoltMotorOld = 0.5f;
   driveTo(0.2f);
-  card->failCall("AOVoltageOut", 9);  // 0.4 is not written
+  card->failCall(Op::AOVoltageOut, 9);  // 0.4 is not written
   m.MotorVStart(100);
   // 0.3 - 0.1 is stored as the single just above 0.2, so it is still written before 0.2.
-  EXPECT_EQ(card->texts("AOVoltageOut"),
+  EXPECT_EQ(card->texts(Op::AOVoltageOut),
             (Strings{"AOVoltageOut(1, 0.4)", "AOVoltageOut(1, 0.3)", "AOVoltageOut(1, 0.20000002)",
                      "AOVoltageOut(1, 0.2)"}));
   EXPECT_EQ(m.VoltMotorOld, 0.2f);

@@ -56,7 +56,7 @@ TEST_F(MotorModesTest, DCmotorOnKeepsTheChargeModeLineAsChModeAsks) {
   EXPECT_TRUE(m.DCmotorOn(3));
   EXPECT_TRUE(m.DCmotorOn(2));
   EXPECT_TRUE(m.DCmotorOn(0));
-  EXPECT_EQ(card->texts("DioWritePortByte"),
+  EXPECT_EQ(card->texts(Op::DioWritePortByte),
             (Strings{"DioWritePortByte(0, 14, 142)", "DioWritePortByte(0, 14, 140)",
                      "DioWritePortByte(0, 14, 136)", "DioWritePortByte(0, 14, 0)"}));
   EXPECT_EQ(lastOf(host.eventsNamed("MotorSelect")), "MotorSelect(0, 2)");
@@ -76,7 +76,7 @@ TEST_F(MotorModesTest, AFailedLevelWriteIsReportedAndKeepsTheLastLevelWritten) {
   Morvand& m = start();
   m.Motor(1);
   host.events.clear();
-  card->setStatus("DioWritePortByte", 7);
+  card->setStatus(Op::DioWritePortByte, 7);
   EXPECT_FALSE(m.Motor(3));
   EXPECT_FALSE(m.DCmotorOn(2));
   EXPECT_EQ(m.mmode, 1);
@@ -230,9 +230,9 @@ TEST_F(MotorModesTest, MotorSetStepsThroughEachLowerLevelWithItsWaits) {
 
 TEST_F(MotorModesTest, MotorSetGoesOnThroughFailedWritesAndStillReportsTheLevel) {
   Morvand& m = start();
-  card->setStatus("DioWritePortByte", 3);
+  card->setStatus(Op::DioWritePortByte, 3);
   m.MotorSet(300);
-  EXPECT_EQ(card->texts("DioWritePortByte").size(), 3u);
+  EXPECT_EQ(card->texts(Op::DioWritePortByte).size(), 3u);
   EXPECT_EQ(m.mmode, 0);
   EXPECT_EQ(lastOf(host.eventsNamed("MotorSelect")), "MotorSelect(0, 4)");
 }

@@ -54,7 +54,7 @@ TEST_F(MotorSpeedTest, ATachometerPeriodOnThe1711GivesTheSpeedOfOneRevolution) {
   EXPECT_EQ(reads[0], "MotorRpmRead(" + std::to_string(static_cast<int>(rpm)) + ", 0.5, 10.5)");
   EXPECT_EQ(m.MotorCT, 1);  // one measurement started
   // The inputs are read from the 1711's input port.
-  EXPECT_EQ(firstOf(card->texts("DioReadPortByte")), "DioReadPortByte(0)");
+  EXPECT_EQ(firstOf(card->texts(Op::DioReadPortByte)), "DioReadPortByte(0)");
 }
 
 TEST_F(MotorSpeedTest, NoTachometerPulsesWithinHalfASecondReadAsStandstill) {
@@ -118,7 +118,7 @@ TEST_F(MotorSpeedTest, The1712RestartsCounterOneAfterAMillionCounts) {
   card->setCount(1, 1000001);
   card->clearCalls();
   EXPECT_DOUBLE_EQ(m.MotorRpmMes(), 60000060.0);
-  EXPECT_EQ(card->texts("CounterEventStart"), (Strings{"CounterEventStart(1, 0)"}));
+  EXPECT_EQ(card->texts(Op::CounterEventStart), (Strings{"CounterEventStart(1, 0)"}));
   EXPECT_EQ(m.MotorCT, 0);
 }
 

@@ -39,13 +39,13 @@ TEST_F(ExtTriggerTest, TheExternalStartInputHasHysteresisBetweenOneAndFourVolts)
   m.ExtStartFlag = true;
   EXPECT_FALSE(m.ExtStart());  // 1.0 V is not below 1
   EXPECT_TRUE(m.ExtStartFlag);
-  EXPECT_EQ(firstOf(card->texts("AIVoltageIn")), "AIVoltageIn(9, 0, 0)");
+  EXPECT_EQ(firstOf(card->texts(Op::AIVoltageIn)), "AIVoltageIn(9, 0, 0)");
 }
 
 TEST_F(ExtTriggerTest, AFailedStartReadingIsReportedAndCountsAsInactive) {
   Morvand& m = start("PCI-1711");
   m.ExtStartFlag = true;
-  card->failCall("AIVoltageIn", 8);
+  card->failCall(Op::AIVoltageIn, 8);
   EXPECT_FALSE(m.ExtStart());
   EXPECT_FALSE(m.ExtStartFlag);
   EXPECT_EQ(host.messages, (Strings{"driver error 8"}));

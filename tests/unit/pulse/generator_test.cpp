@@ -60,7 +60,7 @@ TEST_F(GeneratorTest, AFailedStartIsReportedAndLeavesTheMirroredStateAlone) {
   m.RepRate = 100;
   m.RepRateOld = 20;
   card->setErrorText(11, "counter busy");
-  card->failCall("CounterPulseStart", 11);
+  card->failCall(Op::CounterPulseStart, 11);
   m.Pulse(100);
   EXPECT_EQ(m.RepRateOld, 20);
   EXPECT_FALSE(m.CountDisabled);
@@ -69,7 +69,7 @@ TEST_F(GeneratorTest, AFailedStartIsReportedAndLeavesTheMirroredStateAlone) {
   EXPECT_EQ(host.boxes[0].title, "Error!!");
   EXPECT_EQ(host.boxes[0].style, 0);
   m.CountDisabled = true;
-  card->failCall("CounterReset", 11);
+  card->failCall(Op::CounterReset, 11);
   m.PulseReset();
   EXPECT_EQ(m.RepRateOld, 20);
   EXPECT_TRUE(m.CountDisabled);
@@ -94,7 +94,7 @@ TEST_F(GeneratorTest, ImmediateRecordsTheRequestedChargeModeNotItsArgument) {
   m.Immediate(1);
   EXPECT_EQ(m.ChModeOld, 0);
   EXPECT_EQ(card->texts(), (Strings{"DioWritePortByte(0, 2, 2)"}));
-  card->failCall("DioWritePortByte", 4);
+  card->failCall(Op::DioWritePortByte, 4);
   m.ChModeOld = 5;
   m.Immediate(0);
   EXPECT_EQ(m.ChModeOld, 5);
@@ -106,7 +106,7 @@ TEST_F(GeneratorTest, PulseOffSwitchesCounterZeroToCountingBeforeTheResetExceptO
   m.PulseOFF();
   EXPECT_EQ(card->texts(), (Strings{"CounterFreqStart(0, 1, 0)", "CounterReset(0)"}));
   card->clearCalls();
-  card->failCall("CounterFreqStart", 2);
+  card->failCall(Op::CounterFreqStart, 2);
   m.PulseOFF();
   EXPECT_EQ(card->texts(), (Strings{"CounterFreqStart(0, 1, 0)", "GetErrorMessage(2)"}));
 
@@ -135,30 +135,30 @@ TEST_F(GeneratorTest, HaltUsesTheCounterSelectedOnTheCardForm) {
   Morvand& m = start("PCI-1711");
   CardContext::current().form().lstChannelCount.SetListIndex(2);
   m.Halt();
-  EXPECT_EQ(card->texts("CounterFreqStart"), (Strings{"CounterFreqStart(2, 1, 0)"}));
+  EXPECT_EQ(card->texts(Op::CounterFreqStart), (Strings{"CounterFreqStart(2, 1, 0)"}));
 }
 
 TEST_F(GeneratorTest, HaltOnThe1712SkipsTheCounterSwitchButDoesEverythingElse) {
   Morvand& m = start("PCI-1712");
   m.Halt();
-  EXPECT_TRUE(card->texts("CounterFreqStart").empty());
-  EXPECT_EQ(card->texts("CounterReset"), (Strings{"CounterReset(0)"}));
-  EXPECT_EQ(lastOf(card->texts("AOVoltageOut")), "AOVoltageOut(0, 0)");
-  EXPECT_EQ(lastOf(card->texts("DioWritePortByte")), "DioWritePortByte(1, 128, 0)");
+  EXPECT_TRUE(card->texts(Op::CounterFreqStart).empty());
+  EXPECT_EQ(card->texts(Op::CounterReset), (Strings{"CounterReset(0)"}));
+  EXPECT_EQ(lastOf(card->texts(Op::AOVoltageOut)), "AOVoltageOut(0, 0)");
+  EXPECT_EQ(lastOf(card->texts(Op::DioWritePortByte)), "DioWritePortByte(1, 128, 0)");
   EXPECT_EQ(m.flag2, 1);
 }
 
 TEST_F(GeneratorTest, AHaltWhoseCounterSwitchFailsIsReportedAndEndsThere) {
   Morvand& m = start("PCI-1711");
   m.flag2 = 0;
-  card->failCall("CounterFreqStart", 6);
+  card->failCall(Op::CounterFreqStart, 6);
   m.Halt();
   EXPECT_EQ(host.messages, (Strings{"driver error 6"}));
   // The motor ramp ran before the switch; nothing of the sequence follows it.
   EXPECT_EQ(lastOf(card->texts()), "GetErrorMessage(6)");
-  EXPECT_TRUE(card->texts("CounterReset").empty());
-  EXPECT_EQ(card->texts("AOVoltageOut"), (Strings{"AOVoltageOut(1, 0)"}));
-  EXPECT_EQ(card->texts("DioWritePortByte"), (Strings{"DioWritePortByte(0, 4, 0)"}));
+  EXPECT_TRUE(card->texts(Op::CounterReset).empty());
+  EXPECT_EQ(card->texts(Op::AOVoltageOut), (Strings{"AOVoltageOut(1, 0)"}));
+  EXPECT_EQ(card->texts(Op::DioWritePortByte), (Strings{"DioWritePortByte(0, 4, 0)"}));
   EXPECT_EQ(m.flag2, 0);
 }
 

@@ -84,7 +84,7 @@ TEST_F(HVTestTest, OutOfRangeAndNonNumericVoltagesAreRefusedInModalBoxesAndAsked
   EXPECT_EQ(host.prompts.size(), 4u);
   EXPECT_TRUE(host.messages.empty());
   // 8 kV is accepted: 8 / 4 = 2 V on the programming output.
-  EXPECT_EQ(card->texts("AOVoltageOut"), (Strings{"AOVoltageOut(0, 2)"}));
+  EXPECT_EQ(card->texts(Op::AOVoltageOut), (Strings{"AOVoltageOut(0, 2)"}));
 }
 
 TEST_F(HVTestTest, ZeroVoltsIsAValidTestVoltage) {
@@ -92,7 +92,7 @@ TEST_F(HVTestTest, ZeroVoltsIsAValidTestVoltage) {
   host.answers = {6};
   host.inputs = {"0"};
   m.HVTest();
-  EXPECT_EQ(card->texts("AOVoltageOut"), (Strings{"AOVoltageOut(0, 0)"}));
+  EXPECT_EQ(card->texts(Op::AOVoltageOut), (Strings{"AOVoltageOut(0, 0)"}));
 }
 
 TEST_F(HVTestTest, AnAcceptedVoltageIsAppliedWithBothLinesAndReadBackAfterItSettled) {

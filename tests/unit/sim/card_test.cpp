@@ -133,11 +133,11 @@ TEST_F(CardTest, TheDemoAnswersOnTheNullHandleItIsNeverOpenedWith) {
 TEST_F(CardTest, InjectedFailuresHitOnceEveryTimeOrTheNthCallOnly) {
   use(Personality::Pci1711);
   float v = 0;
-  card->failOnce(DriverOp::AIVoltageIn);
+  card->failCall(DriverOp::AIVoltageIn, status::kIoFailure);
   EXPECT_EQ(card->AIVoltageIn(handle, {0, 0, 0, &v}), status::kIoFailure);
   EXPECT_EQ(card->AIVoltageIn(handle, {0, 0, 0, &v}), 0);
 
-  card->failNth(DriverOp::DioWritePortByte, 3, 77);
+  card->failCall(DriverOp::DioWritePortByte, 77, 3);
   EXPECT_EQ(card->DioWritePortByte(handle, {1, 255, 1}), 0);
   EXPECT_EQ(card->DioWritePortByte(handle, {1, 255, 2}), 0);
   EXPECT_EQ(card->DioWritePortByte(handle, {1, 255, 4}), 77);
@@ -145,7 +145,7 @@ TEST_F(CardTest, InjectedFailuresHitOnceEveryTimeOrTheNthCallOnly) {
   // The failed write changed nothing on the port.
   EXPECT_EQ(card->outputLatch(1), 8);
 
-  card->failAlways(DriverOp::CounterReset, 55);
+  card->setStatus(DriverOp::CounterReset, 55);
   EXPECT_EQ(card->CounterReset(handle, 0), 55);
   EXPECT_EQ(card->CounterReset(handle, 0), 55);
   card->clearFailures();

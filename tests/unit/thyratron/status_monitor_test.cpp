@@ -24,7 +24,7 @@ class StatusMonitorTest : public ControllerTest {
     const auto w = host.eventsNamed("Warmingup");
     return static_cast<size_t>(std::count(w.begin(), w.end(), "Warmingup(0)"));
   }
-  bool portWritten() const { return !card->texts("DioWritePortByte").empty(); }
+  bool portWritten() const { return !card->texts(Op::DioWritePortByte).empty(); }
 };
 
 TEST_F(StatusMonitorTest, WithoutACardNothingIsMeasuredOrRaised) {
@@ -58,7 +58,7 @@ TEST_F(StatusMonitorTest, AnUnpluggedHeadIsReportedWithMinusOnesAndATwoSecondWai
                 std::vector<std::string>{"CONNECT THE 25 PIN CONNECTOR TO THE LASER"});
     }
     // Nothing after the readings: no supply test, no warm-up, no line switched.
-    const auto reads = card->texts("AIConfig");
+    const auto reads = card->texts(Op::AIConfig);
     EXPECT_EQ(std::count(reads.begin(), reads.end(), "AIConfig(8, 0)"), 0);
     EXPECT_EQ(warmups(), 0u);
     EXPECT_FALSE(portWritten());
@@ -171,7 +171,7 @@ TEST_F(StatusMonitorTest, ChecksRunOnlyWhenAskedAndTheFilamentArgumentFollows) {
 
   m.MorvandStatus(false);
   EXPECT_FALSE(portWritten());
-  EXPECT_TRUE(card->texts("DioReadPortByte").empty());
+  EXPECT_TRUE(card->texts(Op::DioReadPortByte).empty());
   EXPECT_EQ(host.eventsNamed("Measurements"),
             std::vector<std::string>{"Measurements(25, 2000, 0, -1, 12)"});
 
@@ -179,10 +179,10 @@ TEST_F(StatusMonitorTest, ChecksRunOnlyWhenAskedAndTheFilamentArgumentFollows) {
   host.events.clear();
   m.TempSet = 20.0f;  // warmer than the set-point: the fan goes on
   m.MorvandStatus(true);
-  EXPECT_EQ(card->texts("DioWritePortByte"),
+  EXPECT_EQ(card->texts(Op::DioWritePortByte),
             (std::vector<std::string>{"DioWritePortByte(0, 128, 128)", "DioWritePortByte(0, 16, 0)",
                                       "DioWritePortByte(0, 128, 0)"}));
-  EXPECT_EQ(card->texts("DioReadPortByte"), std::vector<std::string>{"DioReadPortByte(0)"});
+  EXPECT_EQ(card->texts(Op::DioReadPortByte), std::vector<std::string>{"DioReadPortByte(0)"});
   EXPECT_EQ(host.eventsNamed("Measurements"),
             std::vector<std::string>{"Measurements(25, 2000, 0, 6.2, 12)"});
 }

@@ -180,9 +180,9 @@ TEST_F(ThyratronTest, StandbyLineFailuresAreAlwaysBoxesTitledByTheFailingCall) {
   ASSERT_FALSE(m.PopupMessage);
   card->setErrorText(9, "Port busy");
 
-  card->failCall("DioSetPortMode", 9);
+  card->failCall(Op::DioSetPortMode, 9);
   EXPECT_FALSE(m.ThyStandbySet(1));
-  card->failCall("DioWritePortByte", 9);
+  card->failCall(Op::DioWritePortByte, 9);
   EXPECT_FALSE(m.ThyStandbySet(1));
   EXPECT_EQ(m.ThyStandby, 0);
   ASSERT_EQ(host.boxes.size(), 2u);
@@ -248,7 +248,7 @@ TEST_F(ThyratronTest, FilamentReadsChannelThreeAtTwiceTheInputVoltage) {
   EXPECT_FLOAT_EQ(m.ThyratronMes(), 6.2f);
   EXPECT_EQ(card->texts(), (std::vector<std::string>{"AIConfig(3, 0)", "AIVoltageIn(3, 0, 0)"}));
   // A failed reading is reported and keeps the last value.
-  card->failCall("AIVoltageIn", 3);
+  card->failCall(Op::AIVoltageIn, 3);
   EXPECT_FLOAT_EQ(m.ThyratronMes(), 6.2f);
   EXPECT_EQ(host.messages.size(), 1u);
 }
