@@ -13,8 +13,7 @@ std::string num(double v) {
 }
 }  // namespace
 
-SimHost::SimHost(Clock& clock, std::chrono::nanoseconds yieldStep)
-    : clock_(&clock), yieldStep_(yieldStep) {}
+SimHost::SimHost(Clock* clock, std::chrono::nanoseconds step) : yieldStep(step), clock_(clock) {}
 
 bool SimHost::saw(const std::string& text) const {
   return std::find(messages.begin(), messages.end(), text) != messages.end() ||
@@ -49,6 +48,7 @@ int16_t SimHost::messageBox(const std::string& text, int16_t style, const std::s
     answers.pop_front();
     return a;
   }
+  if (defaultAnswer) return *defaultAnswer;
   const int buttons = style & 0x0F;
   return buttons == 3 || buttons == 4 ? kAnswerYes : kAnswerOk;
 }
@@ -66,9 +66,9 @@ void SimHost::yield() {
   ++yields;
   // A virtual clock is moved on; a live clock is waited on, so the loop does not spin.
   if (auto* virt = dynamic_cast<VirtualClock*>(clock_)) {
-    virt->advance(yieldStep_);
-  } else {
-    clock_->sleepFor(yieldStep_);
+    virt->advance(yieldStep);
+  } else if (clock_ != nullptr) {
+    clock_->sleepFor(yieldStep);
   }
   if (onYield) onYield();
 }

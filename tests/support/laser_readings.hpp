@@ -11,8 +11,9 @@
 namespace morvand::test {
 
 /// Gauge volts that the pressure reading turns into exactly torr (as a single) with a
-/// gauge scale of scale Torr per volt above 0.1 V; the nearest volts when none is exact.
-inline float gaugeVolts(float torr, int scale = 645) {
+/// gauge scale of scale Torr per volt above 0.1 V; false, with the nearest volts, when no
+/// exact value exists.
+inline bool exactGaugeVolts(float torr, int scale, float& volts) {
   const float guess = static_cast<float>(torr / static_cast<double>(scale) + 0.1);
   const auto reads = [&](float v) {
     return static_cast<float>((static_cast<double>(v) - 0.1) * scale);
@@ -20,12 +21,26 @@ inline float gaugeVolts(float torr, int scale = 645) {
   float below = guess;
   float above = guess;
   for (int i = 0; i < 32; ++i) {
-    if (reads(below) == torr) return below;
-    if (reads(above) == torr) return above;
+    if (reads(below) == torr) return volts = below, true;
+    if (reads(above) == torr) return volts = above, true;
     below = std::nextafter(below, -10.0f);
     above = std::nextafter(above, 10.0f);
   }
-  return guess;
+  volts = guess;
+  return false;
+}
+
+/// exactGaugeVolts, or the nearest volts when none is exact.
+inline float gaugeVolts(float torr, int scale = 645) {
+  float volts = 0.0f;
+  exactGaugeVolts(torr, scale, volts);
+  return volts;
+}
+
+/// True when some gauge voltage reads exactly torr.
+inline bool reachable(float torr, int scale) {
+  float volts = 0.0f;
+  return exactGaugeVolts(torr, scale, volts);
 }
 
 /// Four gauge voltages whose readings average to exactly torr (as a single), for limits

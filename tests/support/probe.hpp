@@ -27,6 +27,8 @@ MORVAND_PROBE(energyState, detail::EnergyState, energy_)
 MORVAND_PROBE(gasState, detail::GasState, gas_)
 MORVAND_PROBE(thermalState, detail::ThermalState, thermal_)
 MORVAND_PROBE(messageState, detail::MessageState, msg_)
+MORVAND_PROBE(runState, detail::RunState, run_)
+MORVAND_PROBE(fillState, detail::FillState, fill_)
 
 #undef MORVAND_PROBE
 

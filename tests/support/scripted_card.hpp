@@ -62,6 +62,7 @@ class ScriptedAnswers {
    private:
     ScriptedAnswers& a_;
   };
+
  protected:
   Device device_{*this};
 

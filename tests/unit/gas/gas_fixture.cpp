@@ -3,70 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "support/probe.hpp"
+
 namespace morvand::test {
 
 namespace {
 
-// Private state reached through explicit instantiation, which may name private members.
-template <typename Tag, typename Tag::type Member>
-struct Bind {
-  friend typename Tag::type memberOf(Tag) { return Member; }
-};
-struct RunTag {
-  using type = detail::RunState Morvand::*;
-  friend type memberOf(RunTag);
-};
-struct GasTag {
-  using type = detail::GasState Morvand::*;
-  friend type memberOf(GasTag);
-};
-struct MsgTag {
-  using type = detail::MessageState Morvand::*;
-  friend type memberOf(MsgTag);
-};
-struct FillTag {
-  using type = detail::FillState Morvand::*;
-  friend type memberOf(FillTag);
-};
-template struct Bind<RunTag, &Morvand::run_>;
-template struct Bind<GasTag, &Morvand::gas_>;
-template struct Bind<MsgTag, &Morvand::msg_>;
-template struct Bind<FillTag, &Morvand::fill_>;
-
 constexpr int16_t kValvePort = 1;
 constexpr int16_t kGaugeChannel = 0;
 
-/// The controller's conversion of gauge volts to Torr.
-float toTorr(float volts, int32_t scale) {
-  return static_cast<float>((static_cast<double>(volts) - 0.1) * scale);
-}
-
-bool findVolts(float torr, int32_t scale, float& volts) {
-  const float guess = static_cast<float>(torr / static_cast<double>(scale) + 0.1);
-  float down = guess;
-  float up = guess;
-  for (int i = 0; i < 16; ++i) {
-    if (toTorr(down, scale) == torr) return volts = down, true;
-    if (toTorr(up, scale) == torr) return volts = up, true;
-    down = std::nextafter(down, -100.0f);
-    up = std::nextafter(up, 100.0f);
-  }
-  volts = guess;
-  return false;
-}
-
 }  // namespace
-
-float gaugeVolts(float torr, int32_t scale) {
-  float volts = 0.0f;
-  findVolts(torr, scale, volts);
-  return volts;
-}
-
-bool reachable(float torr, int32_t scale) {
-  float volts = 0.0f;
-  return findVolts(torr, scale, volts);
-}
 
 float Chamber::at(double now, int16_t valves) {
   const double dt = last_ < 0.0 ? 0.0 : now - last_;
@@ -155,9 +101,9 @@ std::string GasTest::say(const std::string& text, int16_t style, const std::stri
   return m_->PopupMessage ? text + "|" + std::to_string(style) + "|" + title : text;
 }
 
-void GasTest::setRunActive(bool active) { ((*m_).*memberOf(RunTag{})).active = active; }
-detail::GasState& GasTest::gasState() { return (*m_).*memberOf(GasTag{}); }
-detail::MessageState& GasTest::messageState() { return (*m_).*memberOf(MsgTag{}); }
-detail::FillState& GasTest::fillState() { return (*m_).*memberOf(FillTag{}); }
+void GasTest::setRunActive(bool active) { test::runState(*m_).active = active; }
+detail::GasState& GasTest::gasState() { return test::gasState(*m_); }
+detail::MessageState& GasTest::messageState() { return test::messageState(*m_); }
+detail::FillState& GasTest::fillState() { return test::fillState(*m_); }
 
 }  // namespace morvand::test

@@ -11,14 +11,9 @@
 #include <vector>
 
 #include "support/fixture.hpp"
+#include "support/laser_readings.hpp"
 
 namespace morvand::test {
-
-/// Gauge volts that the controller converts back to exactly torr (with the gauge scale),
-/// or the nearest volts when no exact value exists; see reachable().
-float gaugeVolts(float torr, int32_t scale);
-/// True when some gauge voltage reads back as exactly torr.
-bool reachable(float torr, int32_t scale);
 
 /// A healthy chamber: each open path moves the pressure at a fixed rate towards its source.
 struct Chamber {

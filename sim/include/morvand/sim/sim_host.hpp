@@ -1,12 +1,13 @@
 #pragma once
-/// A scripted host for the simulated laser: it answers message boxes and prompts from
-/// queues, records boxes, prompts and every event as text, and moves the clock on at every
-/// yield so that the controller's polling loops progress in virtual time.
+/// The scripted host of the simulated laser and of every test: it answers message boxes and
+/// prompts from queues, records boxes, prompts and every event as text, and moves the clock
+/// on at every yield so that the controller's polling loops progress in virtual time.
 
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,18 +30,24 @@ struct RecordedPrompt {
 
 class SimHost : public HostServices, public Events {
  public:
-  /// yieldStep: time each yield lets pass (the host's message loop turning once).
-  explicit SimHost(Clock& clock, std::chrono::nanoseconds yieldStep = std::chrono::milliseconds(2));
+  /// step: time each yield lets pass (the host's message loop turning once). Without a
+  /// clock a yield lets no time pass.
+  explicit SimHost(Clock* clock, std::chrono::nanoseconds step = std::chrono::milliseconds(2));
+  explicit SimHost(Clock& clock, std::chrono::nanoseconds step = std::chrono::milliseconds(2))
+      : SimHost(&clock, step) {}
 
   void setClock(Clock& clock) { clock_ = &clock; }
-  void setYieldStep(std::chrono::nanoseconds step) { yieldStep_ = step; }
+  /// Time each yield lets pass.
+  std::chrono::nanoseconds yieldStep;
   /// Events are also passed on to this sink (nullptr: none).
   void forwardTo(Events* sink) { forward_ = sink; }
 
   // ---- scripted answers ----
   /// Answers of the next boxes (1 OK, 2 Cancel, 6 Yes, 7 No). With the queue empty a box
-  /// is answered OK when it has only an OK button, Yes when it asks a question.
+  /// is answered defaultAnswer or, without one, OK when it has only an OK button and Yes
+  /// when it asks a question.
   std::deque<int16_t> answers;
+  std::optional<int16_t> defaultAnswer;
   /// Texts of the next prompts; with the queue empty a prompt is cancelled ("").
   std::deque<std::string> inputs;
   std::function<void()> onYield;
@@ -88,7 +95,6 @@ class SimHost : public HostServices, public Events {
  private:
   void record(std::string text);
   Clock* clock_;
-  std::chrono::nanoseconds yieldStep_;
   Events* forward_ = nullptr;
 };
 

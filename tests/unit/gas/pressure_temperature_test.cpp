@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/fixture.hpp"
+#include "support/laser_readings.hpp"
 #include "support/probe.hpp"
 
 namespace morvand::test {
@@ -12,7 +13,7 @@ using ::testing::ElementsAre;
 class PressureTest : public ControllerTest {
  protected:
   /// Gauge volts that read torr on the selected model.
-  float gaugeFor(double torr) { return static_cast<float>(0.1 + torr / m_->limits().PressScale); }
+  float gaugeFor(float torr) { return gaugeVolts(torr, m_->limits().PressScale); }
 };
 
 TEST_F(PressureTest, TheAverageStartsFromTheFirstReading) {
