@@ -52,4 +52,10 @@ class SettingsError : public Error {
   std::string reason_;
 };
 
+/// A card back end that cannot be opened: an unknown address, a missing device or library.
+class BackendError : public Error {
+ public:
+  using Error::Error;
+};
+
 }  // namespace morvand

@@ -198,6 +198,10 @@ S
     has err "--speed must be a positive number"
     m --card sim:9999 status; expect_rc 2
     has err 'unknown card "sim:9999"'
+    m --card gpib:0 status; expect_rc 2
+    has err 'morvand --card help'
+    "$MORVAND" --card help >out 2>err </dev/null; rc=$?; expect_rc 0
+    has out "sim:  the simulated laser"
     m --fault no-such-fault status; expect_rc 2
     has err "unknown fault"
     ;;

@@ -19,6 +19,7 @@ run("configuring the consumer" ${CMAKE_COMMAND} -S "${CONSUMER_DIR}" -B "${WORK_
     "-DCMAKE_EXE_LINKER_FLAGS=${FLAGS}")
 run("building the consumer" ${CMAKE_COMMAND} --build "${WORK_DIR}/cmake")
 run("running the consumer" "${WORK_DIR}/cmake/consumer")
+run("running the back-end consumer" "${WORK_DIR}/cmake/consumer_backend")
 message(STATUS "find_package: ${run_output}")
 
 if(NOT PKG_CONFIG)

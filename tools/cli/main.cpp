@@ -34,7 +34,9 @@ int run(int argc, char** argv) {
   app.require_subcommand(1);
   app.fallthrough();
   GlobalOptions g;
-  app.add_option("--card", g.card, "card back end: sim:1711, sim:1710, sim:1712 or sim:demo")
+  app.add_option("--card", g.card,
+                 "card back end by address: sim:1711, sim:1710, sim:1712, sim:demo, or "
+                 "\"help\" for every back end this build has")
       ->capture_default_str();
   app.add_option("--dir", g.dir, "directory of the settings files")->capture_default_str();
   app.add_option("--speed", g.speed,
@@ -107,6 +109,15 @@ int run(int argc, char** argv) {
   auto* cDemo = app.add_subcommand(
       "demo", "a short guided session on the simulated laser in a temporary directory");
 
+  // "--card help" lists the back ends and needs no subcommand.
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--card=help" ||
+        (arg == "--card" && i + 1 < argc && std::string(argv[i + 1]) == "help")) {
+      std::cout << backendHelp();
+      return 0;
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -119,10 +130,7 @@ int run(int argc, char** argv) {
   }
 
   try {
-    if (g.card.rfind("sim:", 0) != 0) {
-      throw UsageError("unknown card \"" + g.card +
-                       "\" (sim:1711, sim:1710, sim:1712 or sim:demo)");
-    }
+    checkCardPrefix(g.card);
     if (cInit->parsed()) cmdInit(g, init);
     if (cModels->parsed()) cmdModels(json);
     if (cStatus->parsed()) cmdStatus(g, check, json);

@@ -43,7 +43,7 @@ Session::Session(const GlobalOptions& options, bool jsonOutput, bool defaultMaxS
   } else {
     speed = (terminal && !defaultMaxSpeed) ? Speed{false, 1.0} : Speed{true, 1.0};
   }
-  backend_ = openBackend(options.card, speed, options.seed, options.faults);
+  backend_ = openCard(options.card, speed, options.seed, options.faults);
   // The log is named relative to where the command was given, before --dir applies.
   std::string logPath = options.logPath;
   if (!logPath.empty()) logPath = std::filesystem::absolute(logPath).string();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console.hpp"
+#include "morvand/backends.hpp"
 #include "morvand/card_driver.hpp"
 #include "morvand/clock.hpp"
 #include "morvand/morvand.hpp"
@@ -23,26 +24,16 @@ struct Speed {
 /// Reads "max" or a positive number; UsageError otherwise.
 Speed parseSpeed(const std::string& text);
 
-/// A card back end: the driver, the clock the controller runs on, and what moves time.
-class Backend {
- public:
-  virtual ~Backend() = default;
-  virtual std::shared_ptr<CardDriver> driver() = 0;
-  virtual Clock& clock() = 0;
-  /// Tells the back end which laser head is installed (the simulator builds its plant).
-  virtual void installLaser(int16_t model, int16_t gas) = 0;
-  /// One host yield: time moves on a little.
-  virtual void step() = 0;
-  /// Connects an external trigger source of this rate, Hz (0: none).
-  virtual void setExternalTrigger(double hz) = 0;
-};
-
-/// Opens the back end of a URI ("sim:1711", "sim:1710", "sim:1712", "sim:demo"). faults are
-/// simulator fault names. UsageError for an unknown URI or fault.
-std::unique_ptr<Backend> openBackend(const std::string& uri, Speed speed, uint64_t seed,
-                                     const std::vector<std::string>& faults);
-/// The fault names the back end knows, for --help and error messages.
+/// Opens the back end of a URI through the back-end table; faults are simulator fault
+/// names. UsageError for an unknown URI or fault, Failure for a card that cannot be opened.
+std::unique_ptr<Backend> openCard(const std::string& uri, Speed speed, uint64_t seed,
+                                  const std::vector<std::string>& faults);
+/// The fault names of the simulated laser, for --help and error messages.
 std::vector<std::string> faultNames();
+/// UsageError when no back end serves uri's prefix.
+void checkCardPrefix(const std::string& uri);
+/// The back-end table as text, one line per back end ("--card help").
+std::string backendHelp();
 
 /// Options shared by every subcommand.
 struct GlobalOptions {
