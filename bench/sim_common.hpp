@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "morvand/backends.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
-#include "morvand/sim/simulation.hpp"
+#include "morvand/sim/backend.hpp"
 
 namespace simbench {
 
@@ -47,7 +48,9 @@ class TempSettings {
 /// A controller with its card opened on a simulated installation.
 struct Installation {
   Installation(const std::string& uri, int16_t model, int16_t gas, uint64_t seed)
-      : settings(model, gas), sim(morvand::sim::makeSimulation(uri, seed)) {
+      : settings(model, gas),
+        backend(morvand::openBackend(uri, morvand::BackendOptions{0.0, seed})),
+        sim(&dynamic_cast<morvand::sim::SimBackend&>(*backend).simulation()) {
     sim->plant->setLaser(model, gas);
     morvand::CardContext::current().reset();
     morvand::CardContext::current().setDriver(sim->card);
@@ -68,7 +71,8 @@ struct Installation {
   }
 
   TempSettings settings;
-  std::unique_ptr<morvand::sim::Simulation> sim;
+  std::unique_ptr<morvand::Backend> backend;
+  morvand::sim::Simulation* sim;
   std::unique_ptr<morvand::Morvand> m;
 };
 

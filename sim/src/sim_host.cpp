@@ -2,14 +2,16 @@
 
 #include <algorithm>
 
-#include "util/numeric.hpp"
+#include "morvand/reflection.hpp"
 
 namespace morvand::sim {
 
 namespace {
 std::string num(double v) {
   const auto f = static_cast<float>(v);
-  return static_cast<double>(f) == v ? util::formatSingle(f) : util::formatDouble(v);
+  return static_cast<double>(f) == v
+             ? reflection::toText(reflection::Value{std::in_place_type<float>, f})
+             : reflection::toText(reflection::Value{v});
 }
 }  // namespace
 

@@ -7,9 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "morvand/backends.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
-#include "morvand/sim/simulation.hpp"
+#include "morvand/sim/backend.hpp"
 #include "support/fixture.hpp"
 
 namespace morvand::scenario {
@@ -26,7 +27,8 @@ class Scenario : public ::testing::Test {
   Morvand& start(const std::string& uri, int16_t model = 5, int16_t gas = 3, uint64_t seed = 2026) {
     m.reset();  // a previous controller shuts down on its own installation
     dir.write(model, gas, 1000, 500, 25.0f);
-    sim = sim::makeSimulation(uri, seed);
+    backend = openBackend(uri, BackendOptions{0.0, seed});
+    sim = &dynamic_cast<sim::SimBackend&>(*backend).simulation();
     sim->plant->setLaser(model, gas);
     CardContext::current().reset();
     CardContext::current().setDriver(sim->card);
@@ -54,7 +56,8 @@ class Scenario : public ::testing::Test {
   }
 
   test::SettingsDir dir;
-  std::unique_ptr<sim::Simulation> sim;
+  std::unique_ptr<Backend> backend;
+  sim::Simulation* sim = nullptr;
   std::unique_ptr<Morvand> m;
 };
 

@@ -12,7 +12,6 @@
 #include <sstream>
 
 #include "morvand/models.hpp"
-#include "util/numeric.hpp"
 
 namespace morvand::cli {
 namespace {
@@ -292,7 +291,7 @@ void cmdRun(const GlobalOptions& g, const RunArgs& a) {
     budget = kContinuousPulses;
   } else {
     double v = 0;
-    if (!util::parseNumber(a.pulses, v) || v < 1 || v > 10000000 || v != static_cast<int32_t>(v)) {
+    if (!parseNumber(a.pulses, v) || v < 1 || v > 10000000 || v != static_cast<int32_t>(v)) {
       throw UsageError("--pulses must be 1..10000000 or continuous, not \"" + a.pulses + "\"");
     }
     budget = static_cast<int32_t>(v);

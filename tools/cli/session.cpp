@@ -6,14 +6,23 @@
 #include <iostream>
 
 #include "morvand/card_context.hpp"
-#include "util/numeric.hpp"
+#include "morvand/reflection.hpp"
 
 namespace morvand::cli {
+
+bool parseNumber(const std::string& text, double& value) {
+  try {
+    value = std::get<double>(reflection::fromText(reflection::Type::Double, text));
+    return true;
+  } catch (const reflection::ValueError&) {
+    return false;
+  }
+}
 
 Speed parseSpeed(const std::string& text) {
   if (text == "max") return Speed{true, 1.0};
   double factor = 0.0;
-  if (!util::parseNumber(text, factor) || !(factor > 0.0) || factor > 1e9) {
+  if (!parseNumber(text, factor) || !(factor > 0.0) || factor > 1e9) {
     throw UsageError("--speed must be a positive number or \"max\", not \"" + text + "\"");
   }
   return Speed{false, factor};

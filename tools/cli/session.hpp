@@ -21,6 +21,8 @@ struct Speed {
   bool max = true;      ///< as fast as possible
   double factor = 1.0;  ///< times real time when not max
 };
+/// Reads a decimal number as the controller's tables do; false when text is none.
+bool parseNumber(const std::string& text, double& value);
 /// Reads "max" or a positive number; UsageError otherwise.
 Speed parseSpeed(const std::string& text);
 
