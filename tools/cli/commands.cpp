@@ -210,7 +210,9 @@ void cmdModels(bool json) {
                        {"hiVoltMin_kV", cell.HiVoltMin},
                        {"hiVoltMax_kV", cell.HiVoltMax},
                        {"maxEnergy", cell.MaxEnergyVal}});
-      gasText += (gasText.empty() ? "" : " ") + gasName(code);
+      // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) about "literal" + temporary.
+      if (!gasText.empty()) gasText += ' ';
+      gasText += gasName(code);
     }
     if (json) {
       out.push_back({{"model", m.designation},
