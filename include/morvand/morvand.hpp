@@ -6,7 +6,6 @@
 #include <string>
 
 #include "morvand/clock.hpp"
-#include "morvand/detail/state.hpp"
 #include "morvand/errors.hpp"
 #include "morvand/host.hpp"
 #include "morvand/properties.hpp"
@@ -189,7 +188,13 @@ class Morvand : public Properties {
   bool storeTypedata();
 
   // ---- card layer: the one port write, the one analog reading, the one analog output ----
-  using Tags = detail::DriverTags;
+  /// Titles of the tagged driver error report for the two driver calls of one port write,
+  /// analog reading or analog output (nullptr: the plain report; Tags{} has both nullptr).
+  struct DriverTags {
+    const char* first;   ///< port mode or analog configuration
+    const char* second;  ///< port write, analog read or analog write
+  };
+  using Tags = DriverTags;
   /// Port write: direction (when the card has programmable ports), then the masked write.
   /// Does nothing and returns false when no card is selected, unless requireCard is false.
   bool writePort(int16_t port, int16_t mask, int16_t value, Tags tags = {},
@@ -225,6 +230,12 @@ class Morvand : public Properties {
   void runStopSequence();
 
   // ---- gas procedures (src/gas) ----
+  /// When a pressure poll of a gas procedure has reached its goal.
+  enum class PollStop {
+    AtOrBelow,  ///< pumping: the pressure is at or below the threshold
+    AtOrAbove,  ///< purging: the pressure is at or above the threshold
+    Above,      ///< filling: the pressure is above the threshold
+  };
   /// Refuses a gas procedure with an operator message while a run is active or, when
   /// needFillTarget, when the model and gas give no fill target or an inverted one.
   bool gasProcedureRefused(bool needFillTarget);
@@ -239,28 +250,13 @@ class Morvand : public Properties {
   void refillCycles(float fillLimit, bool secondReadingInFirstCycle);
   /// Polls the pressure (clock, yield, reading, optionally temperature) until it meets
   /// threshold as stop says or limit seconds have passed; returns the elapsed time, s.
-  float pollPressure(float limit, detail::PollStop stop, float threshold, bool withTemperature);
+  float pollPressure(float limit, PollStop stop, float threshold, bool withTemperature);
 
-  HostServices& host_;
-  Events* events_ = nullptr;
-  Clock* clock_ = nullptr;
-
-  // Private state, one small struct per owner (see detail/state.hpp).
-  detail::MessageState msg_;
-  detail::SettingsState settings_;
-  detail::CardState card_;
-  detail::CounterState counters_;
-  detail::ModelState model_;
-  detail::FillState fill_;
-  detail::HighVoltageState hv_;
-  detail::EnergyState energy_;
-  detail::GasState gas_;
-  detail::ThermalState thermal_;
-  detail::ThyratronState thyratron_;
-  detail::RunState run_;
-  detail::PulseState pulse_;
-  detail::ExtTriggerState ext_;
-  detail::MotorState motor_;
+  // Private state (src/controller/state.hpp), reached by the library's code and its
+  // tests through Internals.
+  struct State;
+  friend struct Internals;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace morvand

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -47,11 +48,11 @@ void Morvand::CounterStart(int16_t CounterNum) {
   const std::size_t n = counterIndex(CounterNum);
   CardContext& card = CardContext::current();
   if (!driverOk(startCounting(card, CounterNum))) return;
-  counters_.CountTime[n] = myTimer();
-  counters_.CountPrevTime[n] = counters_.CountTime[n];
-  counters_.CountNow[n] = 0;
-  counters_.CountPrev[n] = 0;
-  counters_.CountActive[n] = true;
+  state_->counters_.CountTime[n] = myTimer();
+  state_->counters_.CountPrevTime[n] = state_->counters_.CountTime[n];
+  state_->counters_.CountNow[n] = 0;
+  state_->counters_.CountPrev[n] = 0;
+  state_->counters_.CountActive[n] = true;
 }
 
 bool Morvand::CounterRead(int16_t CounterNum) {
@@ -63,25 +64,25 @@ bool Morvand::CounterRead(int16_t CounterNum) {
   // The driver counts unsigned; the rate works on the count as a signed 32-bit value.
   const auto count = static_cast<int32_t>(raw);
 
-  if (count > counters_.CountNow[n]) {
-    counters_.CountTime[n] = myTimer();
-    counters_.CountNow[n] = count;
-    const double elapsed = counters_.CountTime[n] - counters_.CountPrevTime[n];
+  if (count > state_->counters_.CountNow[n]) {
+    state_->counters_.CountTime[n] = myTimer();
+    state_->counters_.CountNow[n] = count;
+    const double elapsed = state_->counters_.CountTime[n] - state_->counters_.CountPrevTime[n];
     if (elapsed > CountPeriod) {
       const int32_t events =
-          util::checkedInt32(static_cast<int64_t>(count) - counters_.CountPrev[n]);
-      counters_.CountFreq[n] = util::divide(events, elapsed);
-      counters_.CountPrevTime[n] = counters_.CountTime[n];
-      counters_.CountPrev[n] = count;
+          util::checkedInt32(static_cast<int64_t>(count) - state_->counters_.CountPrev[n]);
+      state_->counters_.CountFreq[n] = util::divide(events, elapsed);
+      state_->counters_.CountPrevTime[n] = state_->counters_.CountTime[n];
+      state_->counters_.CountPrev[n] = count;
       return true;
     }
     return false;
   }
   // No new event: after a silence the rate is 0, and the reference time catches up with
   // now one second per call.
-  if (myTimer() - counters_.CountPrevTime[n] > kSilence) {
-    counters_.CountFreq[n] = 0.0;
-    counters_.CountPrevTime[n] += kSilenceStep;
+  if (myTimer() - state_->counters_.CountPrevTime[n] > kSilence) {
+    state_->counters_.CountFreq[n] = 0.0;
+    state_->counters_.CountPrevTime[n] += kSilenceStep;
     return true;
   }
   return false;
@@ -90,13 +91,13 @@ bool Morvand::CounterRead(int16_t CounterNum) {
 bool Morvand::CounterFreqRead(int16_t CounterNum) {
   if (!cardSelected()) return false;
   const std::size_t n = counterIndex(CounterNum);
-  if (counters_.CountTime[n] <= counters_.CountPrevTime[n]) return false;
-  const int32_t events =
-      util::checkedInt32(static_cast<int64_t>(counters_.CountNow[n]) - counters_.CountPrev[n]);
-  counters_.CountFreq[n] =
-      util::divide(events, counters_.CountTime[n] - counters_.CountPrevTime[n]);
-  counters_.CountPrevTime[n] = counters_.CountTime[n];
-  counters_.CountPrev[n] = counters_.CountNow[n];
+  if (state_->counters_.CountTime[n] <= state_->counters_.CountPrevTime[n]) return false;
+  const int32_t events = util::checkedInt32(static_cast<int64_t>(state_->counters_.CountNow[n]) -
+                                            state_->counters_.CountPrev[n]);
+  state_->counters_.CountFreq[n] =
+      util::divide(events, state_->counters_.CountTime[n] - state_->counters_.CountPrevTime[n]);
+  state_->counters_.CountPrevTime[n] = state_->counters_.CountTime[n];
+  state_->counters_.CountPrev[n] = state_->counters_.CountNow[n];
   return true;
 }
 
@@ -105,7 +106,7 @@ void Morvand::CounterStop(int16_t CounterNum) {
   const std::size_t n = counterIndex(CounterNum);
   CardContext& card = CardContext::current();
   if (!driverOkWithCode(card.driver().CounterReset(card.DeviceHandle, CounterNum))) return;
-  counters_.CountActive[n] = false;
+  state_->counters_.CountActive[n] = false;
 }
 
 void Morvand::Counter0Start() {
@@ -129,7 +130,7 @@ void Morvand::Counter1Read() {
   uint32_t count = 0;
   // Kept for the trigger-rate measurements.
   if (driverOk(readCount(CardContext::current(), 1, count))) {
-    counters_.Counter1Count = static_cast<int32_t>(count);
+    state_->counters_.Counter1Count = static_cast<int32_t>(count);
   }
 }
 

@@ -1,5 +1,6 @@
 // The digital inputs: power-OK and interlock bits, and the 12 V supply test.
 
+#include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 
@@ -67,7 +68,7 @@ void Morvand::StateTest1711() {
 bool Morvand::PowerOn() {
   // A reading that failed (reported, -1 V) does not pass on the last good one as present.
   if (VoltTest12() == kFailedReading) return false;
-  return hv_.VoltTest >= kSupplyPresent;
+  return state_->hv_.VoltTest >= kSupplyPresent;
 }
 
 }  // namespace morvand

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -66,7 +67,7 @@ bool Morvand::StandardCard() {
     PCIcard = -1;
     return false;
   }
-  card_.DeviceCount = count;
+  state_->card_.DeviceCount = count;
   form.lstDevice.Clear();
   // The list holds at most 256 entries, whatever count the driver claims.
   const int listed = std::clamp<int>(count, 0, static_cast<int>(card.deviceList.size()));
@@ -115,8 +116,8 @@ bool Morvand::SetPCIcard(int16_t lstDeviceIndex) {
     return false;
   }
   PCIcard = model->code;
-  card_.RepRateMin = model->repRateMin;
-  card_.ExtTrigCounter = model->extTrigCounter;
+  state_->card_.RepRateMin = model->repRateMin;
+  state_->card_.ExtTrigCounter = model->extTrigCounter;
 
   form.lstModule.Clear();
   form.lstChannelAi.Clear();

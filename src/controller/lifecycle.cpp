@@ -1,12 +1,14 @@
 // Construction and destruction sequences.
 
+#include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
 
 Morvand::Morvand(HostServices& host, Events* events, Clock* clock)
-    : host_(host), events_(events), clock_(clock != nullptr ? clock : &SystemClock::instance()) {
+    : state_(std::make_unique<State>(host, events,
+                                     clock != nullptr ? clock : &SystemClock::instance())) {
   loadSettings();
   PopupMessage = false;
   CountPeriod = 1.0;
@@ -43,11 +45,12 @@ Morvand::~Morvand() {
 }
 
 Limits Morvand::limits() const {
-  return Limits{model_.RepRateMax,        model_.RepRateMedium, model_.RepRateSlow,
-                card_.RepRateMin,         model_.TempMax,       model_.EnergyScale,
-                model_.ThyWarmTime,       model_.PressScale,    model_.PressMax,
-                fill_.FillPressLow,       fill_.FillPressHigh,  fill_.PumpoutTime,
-                fill_.PartialPumpoutTime, card_.ExtTrigCounter, fill_.HighRepFill};
+  return Limits{
+      state_->model_.RepRateMax,        state_->model_.RepRateMedium, state_->model_.RepRateSlow,
+      state_->card_.RepRateMin,         state_->model_.TempMax,       state_->model_.EnergyScale,
+      state_->model_.ThyWarmTime,       state_->model_.PressScale,    state_->model_.PressMax,
+      state_->fill_.FillPressLow,       state_->fill_.FillPressHigh,  state_->fill_.PumpoutTime,
+      state_->fill_.PartialPumpoutTime, state_->card_.ExtTrigCounter, state_->fill_.HighRepFill};
 }
 
 }  // namespace morvand

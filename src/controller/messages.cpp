@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 
@@ -15,15 +16,15 @@ Events& silentEvents() {
 }
 }  // namespace
 
-Events& Morvand::events() { return events_ != nullptr ? *events_ : silentEvents(); }
+Events& Morvand::events() { return state_->events_ != nullptr ? *state_->events_ : silentEvents(); }
 
-void Morvand::setEvents(Events* events) { events_ = events; }
+void Morvand::setEvents(Events* events) { state_->events_ = events; }
 
 int16_t Morvand::operatorMessage(const std::string& text, int16_t style, const std::string& title,
                                  bool keepAnswer) {
   if (PopupMessage) {
-    const int16_t answer = host_.messageBox(text, style, title);
-    if (keepAnswer) msg_.MsgAnswer = answer;
+    const int16_t answer = state_->host_.messageBox(text, style, title);
+    if (keepAnswer) state_->msg_.MsgAnswer = answer;
     return answer;
   }
   events().LaserMessenger(text);
@@ -31,8 +32,9 @@ int16_t Morvand::operatorMessage(const std::string& text, int16_t style, const s
 }
 
 int16_t Morvand::askComposed() {
-  msg_.MsgAnswer = host_.messageBox(msg_.MsgText, msg_.MsgStyle, msg_.MsgTitle);
-  return msg_.MsgAnswer;
+  state_->msg_.MsgAnswer =
+      state_->host_.messageBox(state_->msg_.MsgText, state_->msg_.MsgStyle, state_->msg_.MsgTitle);
+  return state_->msg_.MsgAnswer;
 }
 
 void Morvand::fetchErrorText(int32_t status) {
@@ -51,7 +53,7 @@ bool Morvand::driverOk(int32_t status) {
   if (status == 0) return true;
   fetchErrorText(status);
   if (PopupMessage) {
-    msg_.MsgAnswer = host_.messageBox(card.ErrorText, 0, "Error!!");
+    state_->msg_.MsgAnswer = state_->host_.messageBox(card.ErrorText, 0, "Error!!");
   } else {
     events().LaserMessenger(card.ErrorText);
   }
@@ -65,7 +67,7 @@ bool Morvand::driverOkWithCode(int32_t status) {
   fetchErrorText(status);
   const std::string text = std::to_string(status) + ": " + card.ErrorText;
   if (PopupMessage) {
-    msg_.MsgAnswer = host_.messageBox(text, 0, "Error!!");
+    state_->msg_.MsgAnswer = state_->host_.messageBox(text, 0, "Error!!");
   } else {
     events().LaserMessenger(text);
   }
@@ -77,7 +79,8 @@ bool Morvand::driverOkTagged(int32_t status, const char* title) {
   card.DriverStatus = status;
   if (status == 0) return true;
   fetchErrorText(status);
-  msg_.MsgAnswer = host_.messageBox(std::to_string(status) + ": " + card.ErrorText, 0, title);
+  state_->msg_.MsgAnswer =
+      state_->host_.messageBox(std::to_string(status) + ": " + card.ErrorText, 0, title);
   return false;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -114,9 +115,9 @@ void Morvand::loadSettings() {
   {
     SettingsReader in("Paramdata");
     TempSet = in.nextSingle("temperature set-point");
-    settings_.ParamValue2 = in.nextInt16("second value");
-    settings_.ParamValue3 = in.nextInt16("third value");
-    settings_.ParamValue4 = in.nextSingle("fourth value");
+    state_->settings_.ParamValue2 = in.nextInt16("second value");
+    state_->settings_.ParamValue3 = in.nextInt16("third value");
+    state_->settings_.ParamValue4 = in.nextSingle("fourth value");
   }
   {
     SettingsReader in("Typedata");
@@ -130,7 +131,7 @@ void Morvand::loadSettings() {
   }
   {
     SettingsReader in("Industrial");
-    settings_.IndustrialValue = in.nextInt16("value");
+    state_->settings_.IndustrialValue = in.nextInt16("value");
   }
 }
 
@@ -160,11 +161,12 @@ bool Morvand::storeTypedata() {
 void Morvand::storeSettings() {
   const std::pair<const char*, std::string> files[] = {
       {"Paramdata",
-       join({util::formatSingle(TempSet), std::to_string(settings_.ParamValue2),
-             std::to_string(settings_.ParamValue3), util::formatSingle(settings_.ParamValue4)})},
+       join({util::formatSingle(TempSet), std::to_string(state_->settings_.ParamValue2),
+             std::to_string(state_->settings_.ParamValue3),
+             util::formatSingle(state_->settings_.ParamValue4)})},
       {"Typedata", join({std::to_string(LaserTypeFlag), std::to_string(GasFlag)})},
       {"Counter", join({std::to_string(CumTotalPulses), std::to_string(PulsesThisFill)})},
-      {"Industrial", std::to_string(settings_.IndustrialValue)},
+      {"Industrial", std::to_string(state_->settings_.IndustrialValue)},
   };
   for (const auto& [name, line] : files) storeFile(name, line);
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
@@ -10,16 +11,16 @@ namespace morvand {
 double Morvand::myTimer() {
   // Seconds of a monotonic clock in double precision: sub-millisecond resolution at any
   // uptime, no wrap-around.
-  return std::chrono::duration<double>(clock_->now()).count();
+  return std::chrono::duration<double>(state_->clock_->now()).count();
 }
 
-void Morvand::yieldToHost() { host_.yield(); }
+void Morvand::yieldToHost() { state_->host_.yield(); }
 
 void Morvand::Waiting(double WaitTime) {
   const double end = myTimer() + WaitTime;
   while (myTimer() < end) {
     yieldToHost();
-    if (LowCPU) clock_->sleepFor(std::chrono::milliseconds(1));
+    if (LowCPU) state_->clock_->sleepFor(std::chrono::milliseconds(1));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -40,20 +41,21 @@ bool Morvand::ExtStart() {
 
 bool Morvand::ExtRepRateMes() {
   if (!cardSelected()) return false;
-  const int16_t counter = card_.ExtTrigCounter;
+  const int16_t counter = state_->card_.ExtTrigCounter;
   if (CountDisabled) {
     // The generator holds the counter: counting must be started afresh afterwards.
-    counters_.CountActive.at(static_cast<size_t>(counter)) = false;
+    state_->counters_.CountActive.at(static_cast<size_t>(counter)) = false;
     return false;
   }
-  if (counters_.CountActive.at(static_cast<size_t>(counter))) {
+  if (state_->counters_.CountActive.at(static_cast<size_t>(counter))) {
     if (CounterRead(counter)) {
       // One decimal place, halves away from zero, as the rate is shown to the operator.
-      const double rate = counters_.CountFreq.at(static_cast<size_t>(counter));
+      const double rate = state_->counters_.CountFreq.at(static_cast<size_t>(counter));
       ExtRepRate = util::toSingle(std::round(rate * 10.0) / 10.0);
       // The status follows the measured rate: 0.05 Hz shows as 0.1 but is no trigger.
-      msg_.MsgText = triggerText(static_cast<float>(rate), model_.RepRateMax, rate < 0.1);
-      events().ExtRepRateRead(ExtRepRate, msg_.MsgText);
+      state_->msg_.MsgText =
+          triggerText(static_cast<float>(rate), state_->model_.RepRateMax, rate < 0.1);
+      events().ExtRepRateRead(ExtRepRate, state_->msg_.MsgText);
     }
   } else {
     CounterStart(counter);
@@ -63,23 +65,23 @@ bool Morvand::ExtRepRateMes() {
 
 float Morvand::ExtRepRateMes1() {
   if (PCIcard != 1712) return 0.0f;
-  if (ext_.Count1StartTime == 0.0) {
-    ext_.Count1StartTime = myTimer();
+  if (state_->ext_.Count1StartTime == 0.0) {
+    state_->ext_.Count1StartTime = myTimer();
     Counter1Start();
     return -1.0f;
   }
-  ext_.Count1ReadTime = myTimer();
-  const double gate = ext_.Count1ReadTime - ext_.Count1StartTime;  // s
+  state_->ext_.Count1ReadTime = myTimer();
+  const double gate = state_->ext_.Count1ReadTime - state_->ext_.Count1StartTime;  // s
   if (!(gate > CountPeriod)) return -1.0f;
   ExtRepRate2 = ExtRepRate1;
   ExtRepRate1 = util::toInt32(ExtRepRate);
   Counter1Read();
-  ExtRepRate = util::toSingle(util::divide(counters_.Counter1Count, gate));
+  ExtRepRate = util::toSingle(util::divide(state_->counters_.Counter1Count, gate));
   // The next gate starts now.
-  ext_.Count1StartTime = myTimer();
+  state_->ext_.Count1StartTime = myTimer();
   Counter1Start();
-  msg_.MsgText = triggerText(ExtRepRate, model_.RepRateMax, !(ExtRepRate > 0.0f));
-  events().ExtRepRateRead(ExtRepRate, msg_.MsgText);
+  state_->msg_.MsgText = triggerText(ExtRepRate, state_->model_.RepRateMax, !(ExtRepRate > 0.0f));
+  events().ExtRepRateRead(ExtRepRate, state_->msg_.MsgText);
   return ExtRepRate;
 }
 
@@ -87,13 +89,13 @@ int32_t Morvand::InTrigMes() {
   // Without a card nothing is counted: no rate, rather than the count of an earlier
   // measurement over a fresh gate.
   if (!cardSelected()) return 0;
-  ext_.Count1StartTime = myTimer();
+  state_->ext_.Count1StartTime = myTimer();
   Counter1Start();
   Waiting(2.0);
-  ext_.Count1ReadTime = myTimer();
+  state_->ext_.Count1ReadTime = myTimer();
   Counter1Read();
-  return util::toInt32(
-      util::divide(counters_.Counter1Count, ext_.Count1ReadTime - ext_.Count1StartTime));
+  return util::toInt32(util::divide(state_->counters_.Counter1Count,
+                                    state_->ext_.Count1ReadTime - state_->ext_.Count1StartTime));
 }
 
 bool Morvand::InTrigTest() {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -19,7 +20,7 @@ bool generatorBlocksCounting(int16_t card) { return card == 1710 || card == 1711
 
 void Morvand::Pulse(int32_t RepeatRate) {
   // The guard looks at the requested rate; the generator is programmed from the argument.
-  if (RepRate == 0 || RepRate > model_.RepRateMax) {
+  if (RepRate == 0 || RepRate > state_->model_.RepRateMax) {
     PulseReset();
     return;
   }
@@ -82,9 +83,10 @@ bool Morvand::ReprateSet() {
   const int32_t rateBefore = RepRate;
   for (;;) {
     const std::string prompt = "ENTER REPETITION RATE: CHOOSE A VALUE BETWEEN " +
-                               std::to_string(card_.RepRateMin) + " and " +
-                               std::to_string(model_.RepRateMax);
-    const std::string answer = host_.inputBox(prompt, "SET REP RATE", std::to_string(RepRate));
+                               std::to_string(state_->card_.RepRateMin) + " and " +
+                               std::to_string(state_->model_.RepRateMax);
+    const std::string answer =
+        state_->host_.inputBox(prompt, "SET REP RATE", std::to_string(RepRate));
     if (answer.empty()) {
       RepRate = rateBefore;
       return false;
@@ -92,27 +94,27 @@ bool Morvand::ReprateSet() {
     double value = 0.0;
     if (!util::parseNumber(answer, value)) {
       operatorMessage("YOU MUST ENTER A REP RATE VALUE", 64, "ERROR");
-      host_.beep();
+      state_->host_.beep();
       continue;
     }
     RepRate = util::toInt16(value);
     // Each entry is judged on its own: an earlier pull-back for the high-rate fill must not
     // make this entry fail.
-    fill_.HighRepFill = 0;
+    state_->fill_.HighRepFill = 0;
     HighRepSetup();
-    if (fill_.HighRepFill != 0) return false;
-    if (RepRate > model_.RepRateMax) {
+    if (state_->fill_.HighRepFill != 0) return false;
+    if (RepRate > state_->model_.RepRateMax) {
       operatorMessage("REPETITION RATE IS OVERRANGE PLEASE RESET", 48, "OVERRANGE ERROR");
-    } else if (card_.RepRateMin == 16 && RepRate < 16) {
+    } else if (state_->card_.RepRateMin == 16 && RepRate < 16) {
       operatorMessage("REPETITION RATE IS UNDERRANGE FOR PCI-1711 CARD PLEASE RESET", 48,
                       "UNDERRANGE ERROR");
-    } else if (card_.RepRateMin < 16 && RepRate < card_.RepRateMin) {
+    } else if (state_->card_.RepRateMin < 16 && RepRate < state_->card_.RepRateMin) {
       operatorMessage("REPETITION RATE IS UNDERRANGE FOR CONTROL CARD PLEASE RESET", 48,
                       "UNDERRANGE ERROR");
     } else {
       return true;
     }
-    host_.beep();
+    state_->host_.beep();
   }
 }
 

@@ -1,6 +1,7 @@
 // LaserRun: start checks, start sequence, the loop, the stop sequence and the pulse
 // accounting. The passes themselves are in run_loop.cpp.
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -53,15 +54,15 @@ void switchOffAfterError(Morvand& m) noexcept {
 void Morvand::LaserRun(int16_t mTrigMode) {
   // A second run from a host handler, or a run during a gas procedure, would drive the
   // same lines from two loops at once: refused before anything changes.
-  if (run_.active) {
+  if (state_->run_.active) {
     operatorMessage("LASER IS ALREADY RUNNING", 48, "LASER RUNNING");
     return;
   }
-  if (gas_.procedureActive) {
+  if (state_->gas_.procedureActive) {
     operatorMessage("GAS PROCEDURE IN PROGRESS, CANNOT START", 48, "START ABORT");
     return;
   }
-  ActiveRun active(run_.active);
+  ActiveRun active(state_->run_.active);
 
   Punits = 3;  // the pressure limits below are in Torr
   flag2 = 0;
@@ -89,7 +90,7 @@ bool Morvand::runStartChecks() {
       MaxNum = kContinuous;
     }
   }
-  if (RepRate < card_.RepRateMin && TrigMode == 0) {
+  if (RepRate < state_->card_.RepRateMin && TrigMode == 0) {
     // The outcome is not tested again: whatever the operator leaves is used.
     if (PopupMessage) {
       ReprateSet();
@@ -101,26 +102,26 @@ bool Morvand::runStartChecks() {
   PressMes();
   if (LaserTypeFlag != kLowPressureModel) {
     if (Pressure < kPressureRefused) {
-      host_.beep();
+      state_->host_.beep();
       operatorMessage("PRESSURE TOO LOW CANNOT START", 64, "START ABORT");
       return false;
     }
     if (Pressure < kPressureLow) {
-      host_.beep();
+      state_->host_.beep();
       operatorMessage("LOW GAS PRESSURE WARNING", 48, "LOW GAS PRESSURE");
     }
   } else if (Pressure < kPressureRefused) {
-    host_.beep();
+    state_->host_.beep();
     operatorMessage("LOW GAS PRESSURE WARNING", 48, "LOW GAS PRESSURE");
   }
-  if (Pressure > model_.PressMax) {
-    host_.beep();
+  if (Pressure > state_->model_.PressMax) {
+    state_->host_.beep();
     operatorMessage("HIGH GAS PRESSURE WARNING CANNOT START", 48, "OVER PRESSURE");
     return false;
   }
 
   TempMes();
-  if (temp > model_.TempMax) {
+  if (temp > state_->model_.TempMax) {
     operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED", 48, "OVER HEAT");
     return false;
   }
@@ -133,17 +134,17 @@ void Morvand::runStartSequence() {
   Immediate(ChMode);
   events().LaserMessenger("Starting Laser");
 
-  run_.t0 = util::toSingle(myTimer());
+  state_->run_.t0 = util::toSingle(myTimer());
   const bool fromStandby = ThyStandby >= 1;
   ThyStandbySet(0);
   MotorVStart(ExtRepRate > 0.0f ? util::toInt32(ExtRepRate) : RepRate);
 
   if (fromStandby) FilamentCheck();
   const double ready =
-      static_cast<double>(run_.t0) + (fromStandby ? kStartWaitFromStandby : kStartWait);
+      static_cast<double>(state_->run_.t0) + (fromStandby ? kStartWaitFromStandby : kStartWait);
   Waiting(ready - myTimer());
 
-  run_.VoltSetOld = VoltSet;
+  state_->run_.VoltSetOld = VoltSet;
   CounterTotal = 0;
   PulseNum = 0;
   // A stop asked for while the start waited (LaserStop, Halt, a failed power or interlock
@@ -153,21 +154,21 @@ void Morvand::runStartSequence() {
 
   const char* text = nullptr;
   if (LaserStandby && TrigMode == 0) {
-    run_.tNext = util::toSingle(myTimer() + 1.0);
+    state_->run_.tNext = util::toSingle(myTimer() + 1.0);
     flag2 = 2;
-    run_.flag2Old = 2;
+    state_->run_.flag2Old = 2;
     text = "Laser Standby";
   } else {
-    if (!CountDisabled) CounterStop(card_.ExtTrigCounter);
+    if (!CountDisabled) CounterStop(state_->card_.ExtTrigCounter);
     Waiting(0.1);
     if (flag2 == 1) return;
     if (TrigMode == 0) Pulse(RepRate);  // may take the counter over (CountDisabled)
     Enable(true);
-    if (!CountDisabled) CounterStart(card_.ExtTrigCounter);
-    run_.t0 = util::toSingle(myTimer());
-    run_.tNext = util::toSingle(static_cast<double>(run_.t0) + 1.0);
+    if (!CountDisabled) CounterStart(state_->card_.ExtTrigCounter);
+    state_->run_.t0 = util::toSingle(myTimer());
+    state_->run_.tNext = util::toSingle(static_cast<double>(state_->run_.t0) + 1.0);
     flag2 = 0;
-    run_.flag2Old = 0;
+    state_->run_.flag2Old = 0;
     text = "Laser Running";
   }
   events().LaserMessenger(text);

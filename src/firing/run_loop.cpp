@@ -1,6 +1,7 @@
 // One pass of the run loop. The host runs during the yields of a pass and steers the run
 // through flag2 and the set-point properties, which each pass reads afresh.
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -21,7 +22,7 @@ int32_t Morvand::estimatedPulses(double now) const {
   // hold a new request. An external trigger has no generator here (RepRateOld stays 0):
   // its rate is the one the host gives in RepRate.
   const int32_t rate = TrigMode == 0 ? RepRateOld : RepRate;
-  return util::toInt32((now - static_cast<double>(run_.t0)) * rate + CounterTotal);
+  return util::toInt32((now - static_cast<double>(state_->run_.t0)) * rate + CounterTotal);
 }
 
 bool Morvand::runPass() {
@@ -48,7 +49,7 @@ bool Morvand::runPass() {
   if (flag2 == 1) {
     events().LaserMessenger("Laser Operation Stopped");
   } else if (flag2 == 2) {
-    run_.flag2Old = 2;
+    state_->run_.flag2Old = 2;
     events().LaserMessenger("Laser Standby");
   } else if (!runFiringStep()) {
     return false;
@@ -56,11 +57,11 @@ bool Morvand::runPass() {
   yieldToHost();
 
   const double now = myTimer();
-  if (now > run_.tNext) {
+  if (now > state_->run_.tNext) {
     // One second per block: after a stall the block runs on consecutive passes.
-    run_.tNext = util::toSingle(static_cast<double>(run_.tNext) + 1.0);
+    state_->run_.tNext = util::toSingle(static_cast<double>(state_->run_.tNext) + 1.0);
     TempMes();
-    if (temp > model_.TempMax) {
+    if (temp > state_->model_.TempMax) {
       Enable(false);
       // OK button with the critical icon.
       operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED, OPERATION HALTED", 16,
@@ -70,7 +71,8 @@ bool Morvand::runPass() {
     PressMes();
     VoltageMes();
     ThyratronMes();
-    events().Measurements(temp, Pressure, HVoltage, thyratron_.FilaVolt, hv_.VoltTest);
+    events().Measurements(temp, Pressure, HVoltage, state_->thyratron_.FilaVolt,
+                          state_->hv_.VoltTest);
     yieldToHost();
   }
   Waiting(0.01);
@@ -80,12 +82,12 @@ bool Morvand::runPass() {
 }
 
 bool Morvand::runFiringStep() {
-  if (run_.flag2Old == 2) {
+  if (state_->run_.flag2Old == 2) {
     // Resume: the pulses so far become the base of the new stretch.
     CounterTotal = PulseNum;
-    run_.t0 = util::toSingle(myTimer());
+    state_->run_.t0 = util::toSingle(myTimer());
     Enable(true);
-    run_.flag2Old = 0;
+    state_->run_.flag2Old = 0;
     events().LaserMessenger("Laser Running");
     Waiting(0.02);
   }
@@ -112,20 +114,20 @@ bool Morvand::runFiringStep() {
       }
       VoltageSet(VoltSet);
     }
-  } else if (run_.VoltSetOld != VoltSet) {
-    run_.VoltSetOld = VoltSet;
+  } else if (state_->run_.VoltSetOld != VoltSet) {
+    state_->run_.VoltSetOld = VoltSet;
     VoltageSet(VoltSet);
   }
 
-  const int16_t counter = card_.ExtTrigCounter;
+  const int16_t counter = state_->card_.ExtTrigCounter;
   if (CountDisabled) {
     PulseNum = estimatedPulses(myTimer());
   } else {
     if (CounterRead(counter) && TrigMode == 1) {
-      ExtRepRate = util::toSingle(counters_.CountFreq[static_cast<size_t>(counter)]);
+      ExtRepRate = util::toSingle(state_->counters_.CountFreq[static_cast<size_t>(counter)]);
       if (static_cast<double>(ExtRepRate) != ExtRepRate1) MotorVStart(RepRate);
     }
-    PulseNum = counters_.CountNow[static_cast<size_t>(counter)];
+    PulseNum = state_->counters_.CountNow[static_cast<size_t>(counter)];
   }
   events().LaserRunning(PulseNum, Energy);
 
@@ -137,7 +139,7 @@ bool Morvand::runFiringStep() {
       const double now = myTimer();
       PulseNum = estimatedPulses(now);
       CounterTotal = PulseNum;
-      run_.t0 = util::toSingle(now);
+      state_->run_.t0 = util::toSingle(now);
     }
     Pulse(RepRate);
     if (slower) MotorVStart(RepRate);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -57,7 +58,7 @@ std::string Morvand::MaxNumSet() {
   // The prompt and its boxes are modal whatever PopupMessage says; the prompt comes back
   // until the operator gives a budget or chooses continuous operation.
   for (;;) {
-    const std::string answer = host_.inputBox(
+    const std::string answer = state_->host_.inputBox(
         "SET MAXIMUM NUMBER OF PULSES (1-10,000,000 or 'c' for Continuous)", "MAX PULSES", offered);
     double value = 0.0;
     if (util::parseNumber(answer, value)) {
@@ -65,15 +66,16 @@ std::string Morvand::MaxNumSet() {
       // No lower bound: 0 and negative budgets end a run at its first pass.
       if (MaxNum <= kLargestBudget) return std::to_string(MaxNum);
       // Yes and No buttons.
-      msg_.MsgAnswer = host_.messageBox("TOO MANY PULSES, USE CONTINUOUS OPERATION", 4, "OVERFLOW");
-      if (msg_.MsgAnswer == 6) break;
+      state_->msg_.MsgAnswer =
+          state_->host_.messageBox("TOO MANY PULSES, USE CONTINUOUS OPERATION", 4, "OVERFLOW");
+      if (state_->msg_.MsgAnswer == 6) break;
       continue;
     }
     if (answer == "C" || answer == "c" || answer == "CONTINUOUS") break;
-    host_.beep();
+    state_->host_.beep();
     // OK button with the information icon.
-    host_.messageBox("YOU MUST ENTER A VALID NUMBER 1-10,000,000 OR 'c' FOR CONTINUOUS", 64,
-                     "ERROR");
+    state_->host_.messageBox("YOU MUST ENTER A VALID NUMBER 1-10,000,000 OR 'c' FOR CONTINUOUS", 64,
+                             "ERROR");
   }
   MaxNum = kContinuous;
   return "CONTINUOUS";

@@ -2,6 +2,7 @@
 // it from the premix cylinder in up to five timed fill cycles, watching every phase with the
 // pressure gauge.
 
+#include "controller/state.hpp"
 #include "gas/procedure.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -24,9 +25,9 @@ constexpr gas::Message kPreFillTimeout{
 void Morvand::GasAutoRefill() {
   if (!cardSelected()) return;
   if (gasProcedureRefused(true)) return;
-  gas::ActiveMark active(gas_.procedureActive);
+  gas::ActiveMark active(state_->gas_.procedureActive);
   gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
-  const float& torr = gas_.PressTorr;
+  const float& torr = state_->gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the pump-and-premix opening ends every path.
   const auto phases = [&] {
@@ -55,7 +56,7 @@ void Morvand::GasAutoRefill() {
     const float pumpLimit = torr - kMinimumDrop;
     const double start = myTimer();
     float elapsed = 0.0f;
-    while (elapsed < fill_.PumpoutTime) {
+    while (elapsed < state_->fill_.PumpoutTime) {
       elapsed = util::toSingle(myTimer() - start);
       yieldToHost();
       PressMes();
@@ -65,7 +66,7 @@ void Morvand::GasAutoRefill() {
           operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
           return;
         }
-        checkTime = fill_.PumpoutTime;
+        checkTime = state_->fill_.PumpoutTime;
       }
     }
     CloseAllValves();

@@ -1,6 +1,7 @@
 // The small gas operations the procedures are built from: the fill path, the pump-out path,
 // the guarded manual fill and the short pump-and-premix opening that ends a refill.
 
+#include "controller/state.hpp"
 #include "gas/procedure.hpp"
 #include "morvand/morvand.hpp"
 
@@ -27,7 +28,7 @@ void Morvand::FillLaser() {
   PressMes();
   // The model maximum is in Torr, so it is compared with the reading in Torr whatever unit the
   // host has chosen for Pressure.
-  if (gas_.PressTorr > model_.PressMax) {
+  if (state_->gas_.PressTorr > state_->model_.PressMax) {
     events().LaserMessenger("THE PRESSURE IS ALREADY ABOVE THE RECOMMENDED MAXIMUM");
     return;
   }

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <string>
 
+#include "controller/state.hpp"
 #include "gas/procedure.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -12,7 +13,6 @@
 namespace morvand {
 
 namespace {
-using detail::PollStop;
 
 constexpr float kPumpedOut = 20.0f;      ///< Torr: a pump-out ends at or below this
 constexpr float kPurged = 500.0f;        ///< Torr: a helium purge ends at or above this
@@ -58,9 +58,9 @@ std::string pressureText(float torr) {
 
 bool Morvand::OpticsSevStart() {
   if (gasProcedureRefused(false)) return false;
-  gas::ActiveMark active(gas_.procedureActive);
+  gas::ActiveMark active(state_->gas_.procedureActive);
   gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
-  const float& torr = gas_.PressTorr;
+  const float& torr = state_->gas_.PressTorr;
 
   // A step that ran out of time asks whether to go on; No ends the service.
   const auto pumpProblemRefused = [&] {
@@ -154,7 +154,7 @@ bool Morvand::OpticsSevStart() {
 
 bool Morvand::OpticsSevFinish() {
   if (gasProcedureRefused(true)) return false;
-  gas::ActiveMark active(gas_.procedureActive);
+  gas::ActiveMark active(state_->gas_.procedureActive);
   gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
 
   if (gasQuestionRefused(kServiceComplete.text, kServiceComplete.style, kServiceComplete.title,
@@ -175,8 +175,8 @@ bool Morvand::OpticsSevFinish() {
     CloseAllValves();
   }
   // Premix fill: it stops at the target, at either limit or when its time is over.
-  const float stopAbove =
-      std::min({fill_.FillPressLow, fill_.FillPressHigh, gas::fillCap(LaserTypeFlag)});
+  const float stopAbove = std::min(
+      {state_->fill_.FillPressLow, state_->fill_.FillPressHigh, gas::fillCap(LaserTypeFlag)});
   GasFill();
   pollPressure(kFinishFillTime, PollStop::Above, stopAbove, true);
   CloseAllValves();

@@ -1,6 +1,7 @@
 // Partial gas replacement: pump the chamber down to 1600 Torr, then refill it from the
 // premix cylinder in up to five timed fill cycles, watching every phase with the gauge.
 
+#include "controller/state.hpp"
 #include "gas/procedure.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -31,9 +32,9 @@ constexpr gas::Message kPreFillTimeout{
 
 void Morvand::GasPartialRefill() {
   if (gasProcedureRefused(true)) return;
-  gas::ActiveMark active(gas_.procedureActive);
+  gas::ActiveMark active(state_->gas_.procedureActive);
   gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
-  const float& torr = gas_.PressTorr;
+  const float& torr = state_->gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the model with the high-pressure head also
   // gets the pump-and-premix opening at the end of every path.
@@ -74,12 +75,12 @@ void Morvand::GasPartialRefill() {
     };
     while (torr > kPumpDownTarget) {
       const float elapsed = util::toSingle(myTimer() - start);
-      if (elapsed > fill_.PartialPumpoutTime) return pumpFailed();
+      if (elapsed > state_->fill_.PartialPumpoutTime) return pumpFailed();
       yieldToHost();
       PressMes();
       if (elapsed > checkTime) {
         if (torr + kMinimumDrop > startPressure) return pumpFailed();
-        checkTime = fill_.PartialPumpoutTime;
+        checkTime = state_->fill_.PartialPumpoutTime;
       }
     }
     CloseAllValves();

@@ -1,5 +1,6 @@
 // Gas pressure: the gauge on analog input 0, smoothed over the last four readings.
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 #include "util/smoothing.hpp"
@@ -18,13 +19,14 @@ float Morvand::PressMes() {
   // The pressure is read whether or not a card is selected: the driver's answer decides.
   float volts = 0.0f;
   if (!readAnalog(kGaugeChannel, volts, {}, false)) return -1.0f;
-  const float torr = util::toSingle((volts - kGaugeOffsetVolts) * model_.PressScale);
-  util::pushReading(gas_.PressHistory, gas_.readings, torr);
+  const float torr = util::toSingle((volts - kGaugeOffsetVolts) * state_->model_.PressScale);
+  util::pushReading(state_->gas_.PressHistory, state_->gas_.readings, torr);
   // The history stays in Torr; only the average is converted, so a change of unit never
   // disturbs the smoothing. The conversion starts from the single-precision Torr average,
   // the value a Torr reading would report.
-  gas_.PressTorr = util::toSingle(util::meanOfTaken(gas_.PressHistory, gas_.readings));
-  const double average = gas_.PressTorr;
+  state_->gas_.PressTorr =
+      util::toSingle(util::meanOfTaken(state_->gas_.PressHistory, state_->gas_.readings));
+  const double average = state_->gas_.PressTorr;
   switch (Punits) {
     case 1:
       Pressure = util::toSingle(average / kTorrPerMbar);
@@ -33,7 +35,7 @@ float Morvand::PressMes() {
       Pressure = util::toSingle(average / kTorrPerKPa);
       break;
     default:
-      Pressure = gas_.PressTorr;
+      Pressure = state_->gas_.PressTorr;
       break;
   }
   return Pressure;

@@ -3,20 +3,21 @@
 
 #include "gas/procedure.hpp"
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
 namespace morvand {
 
 bool Morvand::gasProcedureRefused(bool needFillTarget) {
-  if (run_.active) {
+  if (state_->run_.active) {
     operatorMessage(gas::kLaserRunning.text, gas::kLaserRunning.style, gas::kLaserRunning.title);
     return true;
   }
   // Without a target (or with an inverted one) the fill cycles would pump the chamber empty
   // and then stop at once: refuse before any valve moves.
-  const float low = fill_.FillPressLow;
-  const float high = fill_.FillPressHigh;
+  const float low = state_->fill_.FillPressLow;
+  const float high = state_->fill_.FillPressHigh;
   if (needFillTarget && (low <= 0.0f || high <= 0.0f || low > high)) {
     operatorMessage(gas::kNoFillTarget.text, gas::kNoFillTarget.style, gas::kNoFillTarget.title);
     return true;
@@ -32,15 +33,15 @@ bool Morvand::gasQuestionRefused(const std::string& text, int16_t style, const s
     events().LaserMessenger(eventText);
     return false;
   }
-  msg_.MsgText = text;
-  msg_.MsgStyle = style;
-  msg_.MsgTitle = title;
+  state_->msg_.MsgText = text;
+  state_->msg_.MsgStyle = style;
+  state_->msg_.MsgTitle = title;
   const int16_t answer = askComposed();
   return answer == gas::kAnswerNo || answer == gas::kAnswerCancel;
 }
 
 bool Morvand::preFill(float target, const gas::Message& announce, const gas::Message& timeout) {
-  const float& torr = gas_.PressTorr;
+  const float& torr = state_->gas_.PressTorr;
   if (PopupMessage) operatorMessage(announce.text, announce.style, announce.title);
   const double start = myTimer();
   GasFill();
@@ -59,14 +60,14 @@ bool Morvand::preFill(float target, const gas::Message& announce, const gas::Mes
 
 void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
   // All pressures in Torr: the limits below are Torr whatever unit the host shows.
-  const float& torr = gas_.PressTorr;
+  const float& torr = state_->gas_.PressTorr;
   const float cap = gas::fillCap(LaserTypeFlag);
   for (int cycle = 1; cycle <= gas::kMaxFillCycles; ++cycle) {
-    gas_.FillTime = cycle == 1 ? gas::kFirstFillTime : gas::kLaterFillTime;
+    state_->gas_.FillTime = cycle == 1 ? gas::kFirstFillTime : gas::kLaterFillTime;
     const double start = myTimer();
     GasFill();
     float elapsed = 0.0f;
-    while (elapsed < gas_.FillTime) {
+    while (elapsed < state_->gas_.FillTime) {
       elapsed = util::toSingle(myTimer() - start);
       yieldToHost();
       PressMes();
@@ -82,8 +83,8 @@ void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
       }
       TempMes();
       // The target is tested first, so the limits act only on readings at or below it.
-      if (torr > fill_.FillPressLow) break;
-      if (torr > fill_.FillPressHigh || torr > cap) {
+      if (torr > state_->fill_.FillPressLow) break;
+      if (torr > state_->fill_.FillPressHigh || torr > cap) {
         CloseAllValves();
         operatorMessage(gas::kOverPressure.text, gas::kOverPressure.style,
                         gas::kOverPressure.title);
@@ -95,12 +96,11 @@ void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
     // Let the gas settle before judging whether another top-up is needed.
     Waiting(gas::kSettlingTime);
     PressMes();
-    if (torr >= fill_.FillPressLow) return;
+    if (torr >= state_->fill_.FillPressLow) return;
   }
 }
 
-float Morvand::pollPressure(float limit, detail::PollStop stop, float threshold,
-                            bool withTemperature) {
+float Morvand::pollPressure(float limit, PollStop stop, float threshold, bool withTemperature) {
   // Every step takes a fresh reading before the goal is judged, so a poll never ends on a
   // reading taken before its valves moved.
   const double start = myTimer();
@@ -111,15 +111,15 @@ float Morvand::pollPressure(float limit, detail::PollStop stop, float threshold,
     yieldToHost();
     PressMes();
     if (withTemperature) TempMes();
-    const float torr = gas_.PressTorr;
+    const float torr = state_->gas_.PressTorr;
     switch (stop) {
-      case detail::PollStop::AtOrBelow:
+      case PollStop::AtOrBelow:
         reached = torr <= threshold;
         break;
-      case detail::PollStop::AtOrAbove:
+      case PollStop::AtOrAbove:
         reached = torr >= threshold;
         break;
-      case detail::PollStop::Above:
+      case PollStop::Above:
         reached = torr > threshold;
         break;
     }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 #include "util/smoothing.hpp"
@@ -24,29 +25,31 @@ float Morvand::EnergyMes() {
   if (!cardSelected()) return 0.0f;
   float volts = 0.0f;
   if (!readAnalog(kMonitorChannel, volts)) return -1.0f;
-  const float sample = util::toSingle((volts - kMonitorOffsetVolts) * model_.EnergyScale);
+  const float sample = util::toSingle((volts - kMonitorOffsetVolts) * state_->model_.EnergyScale);
 
-  auto& history = energy_.EnergyHistory;
+  auto& history = state_->energy_.EnergyHistory;
   if (history[1] > kFilterFrom) {
-    if (util::toSingle(energy_.EnergyAvg / kLowFraction) > sample) return 0.0f;
+    if (util::toSingle(state_->energy_.EnergyAvg / kLowFraction) > sample) return 0.0f;
     if (sample > ceilingOf(LaserTypeFlag)) return 0.0f;
   }
 
-  util::pushReading(history, energy_.samples, sample);
-  const double mean = util::meanOfTaken(history, energy_.samples);
-  energy_.EnergyAvg = util::toSingle(mean);
-  if (energy_.EnergyAvg <= 0.0f) {
+  util::pushReading(history, state_->energy_.samples, sample);
+  const double mean = util::meanOfTaken(history, state_->energy_.samples);
+  state_->energy_.EnergyAvg = util::toSingle(mean);
+  if (state_->energy_.EnergyAvg <= 0.0f) {
     Energy = 0.0f;
     Sigma = 0.0f;
     return 0.0f;
   }
   double squares = 0.0;
-  for (int32_t i = 0; i < energy_.samples; ++i) {
-    const double d = history[static_cast<std::size_t>(i)] - static_cast<double>(energy_.EnergyAvg);
+  for (int32_t i = 0; i < state_->energy_.samples; ++i) {
+    const double d =
+        history[static_cast<std::size_t>(i)] - static_cast<double>(state_->energy_.EnergyAvg);
     squares += d * d;
   }
-  Energy = energy_.EnergyAvg;
-  Sigma = util::toSingle(std::sqrt(squares / energy_.samples) * 100.0 / energy_.EnergyAvg);
+  Energy = state_->energy_.EnergyAvg;
+  Sigma = util::toSingle(std::sqrt(squares / state_->energy_.samples) * 100.0 /
+                         state_->energy_.EnergyAvg);
   return Energy;
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -14,28 +15,28 @@ constexpr float kTestVoltMax = 8.0f;  // kV
 
 float Morvand::HVTest() {
   if (!cardSelected()) return 0.0f;
-  msg_.MsgText =
+  state_->msg_.MsgText =
       "THIS TEST IS HARZARDOUS, A DC HV IS APPLIED TO THE LASER HEAD, DO YOU WISH TO PROCEED?";
-  msg_.MsgStyle = 3;
-  msg_.MsgTitle = "HAZARD:HIGH VOLTAGE WARNING";
+  state_->msg_.MsgStyle = 3;
+  state_->msg_.MsgTitle = "HAZARD:HIGH VOLTAGE WARNING";
   const int16_t answer = askComposed();
   if (answer == kAnswerNo || answer == kAnswerCancel) return 0.0f;
 
   float volts = 0.0f;  // kV
   for (;;) {
-    const std::string entry =
-        host_.inputBox("ENTER HIGH VOLTAGE VALUE BETWEEN 0 AND 8kV", "INPUT HIGH VOLTAGE", "5");
+    const std::string entry = state_->host_.inputBox("ENTER HIGH VOLTAGE VALUE BETWEEN 0 AND 8kV",
+                                                     "INPUT HIGH VOLTAGE", "5");
     if (entry.empty()) return 0.0f;  // nothing has been switched yet
     double value = 0.0;
     if (!util::parseNumber(entry, value)) {
-      host_.messageBox("YOU MUST ENTER A VOLTAGE VALUE", 64, "ERROR");
+      state_->host_.messageBox("YOU MUST ENTER A VOLTAGE VALUE", 64, "ERROR");
       continue;
     }
     volts = util::toSingle(value);
     if (volts > kTestVoltMax) {
-      host_.messageBox("VOLTAGE IS OUT OVERRANGE PLEASE RESET", 48, "OVERRANGE ERROR");
+      state_->host_.messageBox("VOLTAGE IS OUT OVERRANGE PLEASE RESET", 48, "OVERRANGE ERROR");
     } else if (volts < 0.0f) {
-      host_.messageBox("VOLTAGE IS UNDERRANGE PLEASE RESET", 48, "UNDERRANGE ERROR");
+      state_->host_.messageBox("VOLTAGE IS UNDERRANGE PLEASE RESET", 48, "UNDERRANGE ERROR");
     } else {
       break;
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -62,13 +63,14 @@ float Morvand::VoltageMes() {
   if (!cardSelected()) return 0.0f;
   float volts = 0.0f;
   if (!readAnalog(kReadBackChannel, volts)) return -1.0f;
-  hv_.HVoltRawOld = hv_.HVoltRaw;
-  hv_.HVoltRaw = util::toSingle(volts * kReadBackKvPerVolt);
+  state_->hv_.HVoltRawOld = state_->hv_.HVoltRaw;
+  state_->hv_.HVoltRaw = util::toSingle(volts * kReadBackKvPerVolt);
   // Average of the last two read-backs; the first one stands alone.
-  if (hv_.readings < 2) ++hv_.readings;
-  HVoltage = hv_.readings < 2
-                 ? hv_.HVoltRaw
-                 : util::toSingle((static_cast<double>(hv_.HVoltRaw) + hv_.HVoltRawOld) / 2.0);
+  if (state_->hv_.readings < 2) ++state_->hv_.readings;
+  HVoltage = state_->hv_.readings < 2
+                 ? state_->hv_.HVoltRaw
+                 : util::toSingle(
+                       (static_cast<double>(state_->hv_.HVoltRaw) + state_->hv_.HVoltRawOld) / 2.0);
   return HVoltage;
 }
 
@@ -76,8 +78,8 @@ float Morvand::VoltTest12() {
   if (!cardSelected()) return 0.0f;
   float volts = 0.0f;
   if (!readAnalog(kSupplyTestChannel, volts)) return -1.0f;
-  hv_.VoltTest = util::toSingle(volts * kSupplyDivider);
-  return hv_.VoltTest;
+  state_->hv_.VoltTest = util::toSingle(volts * kSupplyDivider);
+  return state_->hv_.VoltTest;
 }
 
 float Morvand::VprogTest() {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/models.hpp"
 #include "morvand/morvand.hpp"
 
@@ -9,12 +10,12 @@ namespace morvand {
 
 void Morvand::SetFillPress() {
   const FillTarget target = fillTargetFor(LaserTypeFlag, GasFlag);
-  fill_.PartialPumpoutTime = target.PartialPumpoutTime;
-  fill_.PumpoutTime = target.PumpoutTime;
+  state_->fill_.PartialPumpoutTime = target.PartialPumpoutTime;
+  state_->fill_.PumpoutTime = target.PumpoutTime;
   if (target.GasText2 != nullptr) GasText2 = target.GasText2;
   if (target.GasText1 != nullptr) GasText1 = target.GasText1;
-  if (target.FillPressLow) fill_.FillPressLow = *target.FillPressLow;
-  if (target.FillPressHigh) fill_.FillPressHigh = *target.FillPressHigh;
+  if (target.FillPressLow) state_->fill_.FillPressLow = *target.FillPressLow;
+  if (target.FillPressHigh) state_->fill_.FillPressHigh = *target.FillPressHigh;
 }
 
 void Morvand::HighRepSetup() {
@@ -25,14 +26,14 @@ void Morvand::HighRepSetup() {
   HiVoltMax = rule->HiVoltMaxAbove;
   // The limit is in Torr, so it is compared with the last smoothed reading in Torr, whatever
   // unit the host reads Pressure in.
-  if (gas_.PressTorr <= rule->pressureLimit) return;
+  if (state_->gas_.PressTorr <= rule->pressureLimit) return;
   // Always a modal box (OK, information icon): the operator must see it before the rate is
   // pulled back.
-  host_.messageBox("For operation above " + std::to_string(rule->threshold) +
-                       "Hz use the high repetition rate gas fill",
-                   64, "High Rep Fill");
+  state_->host_.messageBox("For operation above " + std::to_string(rule->threshold) +
+                               "Hz use the high repetition rate gas fill",
+                           64, "High Rep Fill");
   RepRate = rule->pulledBackRate;
-  fill_.HighRepFill = 1;
+  state_->fill_.HighRepFill = 1;
 }
 
 }  // namespace morvand

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "controller/state.hpp"
 #include "morvand/models.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -33,7 +34,7 @@ VoltWindow defaultWindow(int16_t gas) {
 void Morvand::LaserData() {
   EoffSet = -0.2f;
   ThyLow = 6.0f;
-  model_.TempMax = kTempMax;
+  state_->model_.TempMax = kTempMax;
   if (StandbyInterval == 0.0) StandbyInterval = kDefaultStandbyInterval;
   VoltSet = 12.0f;
   const VoltWindow window = defaultWindow(GasFlag);
@@ -41,12 +42,12 @@ void Morvand::LaserData() {
   HiVoltMin = window.min;
 
   if (const ModelInfo* model = findModel(LaserTypeFlag)) {
-    model_.RepRateMax = model->RepRateMax;
+    state_->model_.RepRateMax = model->RepRateMax;
     ThyLow = model->ThyLow;
     GasFlag = model->gasFor(GasFlag);
     const EnergyCell& cell = model->cellFor(GasFlag);
     MaxEnergyVal = cell.MaxEnergyVal;
-    if (cell.EnergyScale) model_.EnergyScale = *cell.EnergyScale;
+    if (cell.EnergyScale) state_->model_.EnergyScale = *cell.EnergyScale;
     HiVoltMax = cell.HiVoltMax;
     HiVoltMin = cell.HiVoltMin;
     PanelText1 = model->shortTitle() + std::to_string(kControllerMajorVersion);
@@ -76,18 +77,19 @@ void Morvand::LaserData() {
   VminMotor = 0.066f;
 
   // Motor-speed thresholds, Hz, rounded half to even (0.7 x 25 Hz gives 18 Hz).
-  const double rateMax = model_.RepRateMax;
-  model_.RepRateMedium = util::toInt32(rateMax * 0.7);
-  model_.RepRateSlow = util::toInt32(quarterSlowRate(LaserTypeFlag) ? rateMax * 0.25 : rateMax / 6);
-  model_.ThyWarmTime = thyWarmTimeFor(LaserTypeFlag);
-  ThyTime = model_.ThyWarmTime;
-  model_.PressScale = pressScaleFor(LaserTypeFlag);
-  model_.PressMax = pressMaxFor(LaserTypeFlag);
+  const double rateMax = state_->model_.RepRateMax;
+  state_->model_.RepRateMedium = util::toInt32(rateMax * 0.7);
+  state_->model_.RepRateSlow =
+      util::toInt32(quarterSlowRate(LaserTypeFlag) ? rateMax * 0.25 : rateMax / 6);
+  state_->model_.ThyWarmTime = thyWarmTimeFor(LaserTypeFlag);
+  ThyTime = state_->model_.ThyWarmTime;
+  state_->model_.PressScale = pressScaleFor(LaserTypeFlag);
+  state_->model_.PressMax = pressMaxFor(LaserTypeFlag);
 
-  const int32_t rateMin = card_.RepRateMin;
-  if (rateMin >= model_.RepRateMax) {
+  const int32_t rateMin = state_->card_.RepRateMin;
+  if (rateMin >= state_->model_.RepRateMax) {
     RepRate = 0;
-  } else if (rateMin < kStartRate && model_.RepRateMax > kStartRate) {
+  } else if (rateMin < kStartRate && state_->model_.RepRateMax > kStartRate) {
     RepRate = kStartRate;
   } else {
     RepRate = rateMin;

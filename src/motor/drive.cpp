@@ -1,6 +1,7 @@
 // The motor drive: rate-to-voltage law, the motor-on line, the drive voltage on analog
 // output 1 (0 to 5 V) with its monitor on analog input 6, and the voltage ramps.
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -19,16 +20,16 @@ constexpr int16_t kModelLM08 = 3;
 float Morvand::MotorR2V(int32_t ReprateSet) {
   if (EH_sys) {
     // Without a model there is no top rate to scale by: the motor stays off.
-    if (ReprateSet == 0 || model_.RepRateMax == 0) return 0.0f;
+    if (ReprateSet == 0 || state_->model_.RepRateMax == 0) return 0.0f;
     const long double volts = static_cast<long double>(Vfactor) * ReprateSet /
-                                  static_cast<long double>(model_.RepRateMax) +
+                                  static_cast<long double>(state_->model_.RepRateMax) +
                               static_cast<long double>(Voffset);
     const float v = util::toSingle(static_cast<double>(volts));
     return v < VminMotor ? VminMotor : v;
   }
   // Standard scheme: a speed level.
-  if (ReprateSet > model_.RepRateMedium || LaserTypeFlag == kModelLM13) return 3.0f;
-  if (ReprateSet > model_.RepRateSlow && LaserTypeFlag != kModelLM08) return 2.0f;
+  if (ReprateSet > state_->model_.RepRateMedium || LaserTypeFlag == kModelLM13) return 3.0f;
+  if (ReprateSet > state_->model_.RepRateSlow && LaserTypeFlag != kModelLM08) return 2.0f;
   if (ReprateSet < 1) return 0.0f;
   return 1.0f;
 }

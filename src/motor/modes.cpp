@@ -3,6 +3,7 @@
 // Port 0: bit 1 is the charge-mode line, bits 2 and 3 select the speed (level 1 bit 2,
 // level 2 bit 3, level 3 both); level 0 stops the motor.
 
+#include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -69,7 +70,7 @@ void Morvand::MotorOff() { Motor(0); }
 
 void Morvand::MotorSlow() {
   if (EH_sys) {
-    MotorVStart(model_.RepRateSlow);
+    MotorVStart(state_->model_.RepRateSlow);
   } else {
     Motor(1);
   }
@@ -77,7 +78,7 @@ void Morvand::MotorSlow() {
 
 void Morvand::MotorMedium() {
   if (EH_sys) {
-    MotorVStart(model_.RepRateMedium);
+    MotorVStart(state_->model_.RepRateMedium);
   } else {
     Motor(2);
   }
@@ -85,7 +86,7 @@ void Morvand::MotorMedium() {
 
 void Morvand::MotorFast() {
   if (EH_sys) {
-    MotorVStart(model_.RepRateMax);
+    MotorVStart(state_->model_.RepRateMax);
   } else {
     Motor(3);
   }
@@ -100,12 +101,12 @@ bool Morvand::MotorStart() {
     Waiting(2.0);  // the motor reaches level 1 before the rate decides
     const int16_t rate =
         (ExtRepRate != 0.0f && TrigMode != 0) ? util::toInt16(ExtRepRate) : util::toInt16(RepRate);
-    if (static_cast<double>(model_.RepRateMax) / 8.0 > rate) {
+    if (static_cast<double>(state_->model_.RepRateMax) / 8.0 > rate) {
       mmode = 1;
       result = true;
-    } else if (rate <= model_.RepRateMedium) {
+    } else if (rate <= state_->model_.RepRateMedium) {
       result = DCmotorOn(2);
-    } else if (rate > model_.RepRateMax) {
+    } else if (rate > state_->model_.RepRateMax) {
       return false;
     } else {
       if (!DCmotorOn(2)) return false;
@@ -137,14 +138,14 @@ void Morvand::MotorSet(int32_t ReprateSet) {
       DCmotorOn(1);
       Waiting(3.0);
     }
-  } else if (static_cast<double>(model_.RepRateMax) / 6.0 > ReprateSet) {
+  } else if (static_cast<double>(state_->model_.RepRateMax) / 6.0 > ReprateSet) {
     if (level == 0) {
       DCmotorOn(1);
       Waiting(2.0);
     } else if (level > 1) {
       DCmotorOn(1);
     }
-  } else if (ReprateSet > model_.RepRateMedium) {
+  } else if (ReprateSet > state_->model_.RepRateMedium) {
     if (level == 0) {
       DCmotorOn(1);
       Waiting(2.0);

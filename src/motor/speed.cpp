@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -55,7 +56,7 @@ double Morvand::MotorRpmMes() {
     return MotorRPM;
   }
   if (PCIcard == 1712) {
-    if (!counters_.CountActive[kTachoCounter]) {
+    if (!state_->counters_.CountActive[kTachoCounter]) {
       // The first call only starts counting; the next one measures over the interval.
       TimeRPS0 = myTimer();
       CounterStart(kTachoCounter);
@@ -67,7 +68,7 @@ double Morvand::MotorRpmMes() {
     // stands.
     if (TimeRPS == TimeRPS0) return MotorRPM;
     CounterRead(kTachoCounter);
-    MotorCount = counters_.CountNow[kTachoCounter];
+    MotorCount = state_->counters_.CountNow[kTachoCounter];
     const int32_t counts = util::checkedInt32(static_cast<int64_t>(MotorCount) - MotorCT);
     MotorRPM =
         util::divide(util::checkedInt32(static_cast<int64_t>(counts) * 60), TimeRPS - TimeRPS0);

@@ -1,6 +1,7 @@
 // The host's status poll: measurements, head connection and 12 V supply, gas-pressure
 // problems, optional thermal and thyratron checks, the warm-up when due, the external rate.
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
@@ -34,7 +35,7 @@ void Morvand::MorvandStatus(bool CheckState) {
 
   if (VoltTest12() < kSupplyMinimum) {
     // A supply lost after a warm-up calls for a new warm-up once it is back.
-    if (thyratron_.WarmupDone > 0) thyratron_.WarmupDone = -1;
+    if (state_->thyratron_.WarmupDone > 0) state_->thyratron_.WarmupDone = -1;
     events().Measurements(kNoReading, kNoReading, kNoReading, kNoReading, kNoReading);
     return;
   }
@@ -44,7 +45,7 @@ void Morvand::MorvandStatus(bool CheckState) {
   if (Pressure < 0.0f) {
     events().LaserMessenger("GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
   }
-  if (Punits == 3 && Pressure > model_.PressMax) {
+  if (Punits == 3 && Pressure > state_->model_.PressMax) {
     events().LaserMessenger("TORR GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
   } else if (Punits == 2 && Pressure > 500.0f) {
     events().LaserMessenger("kPASCAL GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
@@ -62,9 +63,9 @@ void Morvand::MorvandStatus(bool CheckState) {
     StateTest1711();
     Enable(false);
   }
-  events().Measurements(temp, Pressure, HVoltage, filament, hv_.VoltTest);
+  events().Measurements(temp, Pressure, HVoltage, filament, state_->hv_.VoltTest);
 
-  if (thyratron_.WarmupDone < 1) ThyWarmup(ThyTime);
+  if (state_->thyratron_.WarmupDone < 1) ThyWarmup(ThyTime);
 
   ExtRepRateMes();
 }

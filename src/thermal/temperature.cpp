@@ -1,5 +1,6 @@
 // Gas temperature on analog input 4 and the heat-exchanger fan on port 0 line 4.
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 #include "util/smoothing.hpp"
@@ -18,9 +19,9 @@ float Morvand::TempMes() {
   if (!cardSelected()) return 0.0f;
   float volts = 0.0f;
   if (!readAnalog(kSensorChannel, volts)) return -1.0f;
-  util::pushReading(thermal_.TempHistory, thermal_.readings,
+  util::pushReading(state_->thermal_.TempHistory, state_->thermal_.readings,
                     util::toSingle(volts * kDegreesPerVolt));
-  temp = util::toSingle(util::meanOfTaken(thermal_.TempHistory, thermal_.readings));
+  temp = util::toSingle(util::meanOfTaken(state_->thermal_.TempHistory, state_->thermal_.readings));
   return temp;
 }
 
@@ -34,7 +35,7 @@ bool Morvand::TempControl(float dT) {
   } else if (util::toSingle(static_cast<double>(TempSet) - dT) > temp) {
     Fan(false);
   }
-  return temp <= model_.TempMax;
+  return temp <= state_->model_.TempMax;
 }
 
 bool Morvand::Fan(bool FanOn) { return writePort(kControlPort, kFanLine, FanOn ? 0 : kFanLine); }

@@ -4,6 +4,7 @@
 // input volt). The standby line is bit 0 of output port 0: high puts the thyratron to sleep
 // at a lower filament voltage.
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -28,7 +29,7 @@ constexpr float kOperatingHigh = 7.0f;
 bool Morvand::ThyWarmup(float /*WarmTime*/) {
   // The duration is always the model's ThyTime; the argument is kept for the interface.
   ThyState = true;
-  thyratron_.WarmupCancel = false;
+  state_->thyratron_.WarmupCancel = false;
 
   // Report and end times are single-precision clock readings. The report time moves on by
   // exactly one second per report, so reports do not drift with the pass length.
@@ -39,15 +40,15 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
   bool firstPass = true;
   double timeLeft = 0.0;
   while (firstPass || timeLeft >= 0.0) {
-    if (thyratron_.WarmupCancel) break;
+    if (state_->thyratron_.WarmupCancel) break;
     firstPass = false;
     yieldToHost();
 
     // One low reading may be a glitch; two in a row mean the head lost its supply.
     VoltTest12();
-    if (hv_.VoltTest < kSupplyMinimum) {
+    if (state_->hv_.VoltTest < kSupplyMinimum) {
       VoltTest12();
-      if (hv_.VoltTest < kSupplyMinimum) {
+      if (state_->hv_.VoltTest < kSupplyMinimum) {
         ThyState = false;
         return false;
       }
@@ -65,13 +66,14 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
       StateTest1711();
       Enable(false);
       nextReport = util::toSingle(static_cast<double>(nextReport) + 1.0);
-      events().Measurements(temp, Pressure, HVoltage, thyratron_.FilaVolt, hv_.VoltTest);
-      events().Warmingup(util::toSingle(timeLeft), thyratron_.WarmupCancel);
+      events().Measurements(temp, Pressure, HVoltage, state_->thyratron_.FilaVolt,
+                            state_->hv_.VoltTest);
+      events().Warmingup(util::toSingle(timeLeft), state_->thyratron_.WarmupCancel);
     }
     Waiting(0.1);
   }
 
-  thyratron_.WarmupDone = 1;
+  state_->thyratron_.WarmupDone = 1;
   bool detached = true;  // the last report's Cancel is connected to nothing
   events().Warmingup(0.0f, detached);
   ThyState = false;
@@ -79,7 +81,7 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
 }
 
 void Morvand::ThySkip() {
-  if (ThyState) thyratron_.WarmupCancel = true;
+  if (ThyState) state_->thyratron_.WarmupCancel = true;
 }
 
 bool Morvand::ThyStandbySet(int16_t StandbyState) {
@@ -103,17 +105,17 @@ bool Morvand::ThyStandbySet(int16_t StandbyState) {
 
 void Morvand::FilamentVolts() {
   float volts = 0.0f;
-  if (readAnalog(kFilamentChannel, volts)) thyratron_.FilaVolt = 2.0f * volts;
+  if (readAnalog(kFilamentChannel, volts)) state_->thyratron_.FilaVolt = 2.0f * volts;
 }
 
 float Morvand::ThyratronMes() {
   FilamentVolts();
-  return thyratron_.FilaVolt;
+  return state_->thyratron_.FilaVolt;
 }
 
 void Morvand::FilamentCheck() {
   FilamentVolts();
-  const float volts = thyratron_.FilaVolt;
+  const float volts = state_->thyratron_.FilaVolt;
   const char* problem = nullptr;
   if (ThyStandby >= 1) {
     if (volts < kSleepLow) {

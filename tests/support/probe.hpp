@@ -1,24 +1,14 @@
 #pragma once
-// Read access to a controller's private state for tests, without a test hook in the public
-// header: the explicit instantiations below may name private members (the language allows
-// it there), and each binds one member pointer to a free function.
+// The one internal test header: a controller's private state for tests, through the
+// library's own door to it (Internals, src/controller/state.hpp).
 
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand::test {
 
-template <typename Tag, typename Tag::type Member>
-struct ProbeBind {
-  friend typename Tag::type memberOf(Tag) { return Member; }
-};
-
-#define MORVAND_PROBE(Name, Type, member)                 \
-  struct Name##Tag {                                      \
-    using type = Type Morvand::*;                         \
-    friend type memberOf(Name##Tag);                      \
-  };                                                      \
-  template struct ProbeBind<Name##Tag, &Morvand::member>; \
-  inline Type& Name(Morvand& m) { return m.*memberOf(Name##Tag{}); }
+#define MORVAND_PROBE(Name, Type, member) \
+  inline Type& Name(Morvand& m) { return Internals::state(m).member; }
 
 MORVAND_PROBE(counterState, detail::CounterState, counters_)
 MORVAND_PROBE(cardState, detail::CardState, card_)

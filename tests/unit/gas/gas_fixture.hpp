@@ -12,6 +12,7 @@
 
 #include "support/fixture.hpp"
 #include "support/laser_readings.hpp"
+#include "support/probe.hpp"
 
 namespace morvand::test {
 

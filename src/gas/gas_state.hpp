@@ -13,11 +13,4 @@ struct GasState {
   bool procedureActive = false;  ///< an automatic or partial refill or optics service runs
 };
 
-/// When a pressure poll of a gas procedure has reached its goal.
-enum class PollStop {
-  AtOrBelow,  ///< pumping: the pressure is at or below the threshold
-  AtOrAbove,  ///< purging: the pressure is at or above the threshold
-  Above,      ///< filling: the pressure is above the threshold
-};
-
 }  // namespace morvand::detail

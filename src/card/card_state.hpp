@@ -4,13 +4,6 @@
 
 namespace morvand::detail {
 
-/// Titles of the tagged driver error report for the two driver calls of one port write,
-/// analog reading or analog output (nullptr: the plain report).
-struct DriverTags {
-  const char* first = nullptr;   ///< port mode or analog configuration
-  const char* second = nullptr;  ///< port write, analog read or analog write
-};
-
 /// What card selection derives for this controller.
 struct CardState {
   int16_t DeviceCount = 0;
