@@ -11,6 +11,21 @@ namespace morvand {
 /// Message-box answers returned by HostServices::messageBox.
 enum MsgAnswerCode : int16_t { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
 
+/// Message-box styles: the buttons (low four bits) plus the icon (bits 4 to 6).
+enum MsgStyleCode : int16_t {
+  kStyleOk = 0,  ///< an OK button
+  kStyleYesNoCancel = 3,
+  kStyleYesNo = 4,
+  kStyleStop = 16,     ///< stop icon
+  kStyleWarning = 48,  ///< warning icon
+  kStyleInfo = 64,     ///< information icon
+  kStyleButtons = 0x0f,
+  kStyleIcon = 0x70,
+};
+
+/// Values of flag2, the run request the run loop reads on every pass.
+enum RunRequest : int16_t { kRunFire = 0, kRunStop = 1, kRunStandby = 2 };
+
 /// User-interface services of the host. The controller shows nothing itself.
 class HostServices {
  public:

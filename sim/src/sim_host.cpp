@@ -51,8 +51,8 @@ int16_t SimHost::messageBox(const std::string& text, int16_t style, const std::s
     return a;
   }
   if (defaultAnswer) return *defaultAnswer;
-  const int buttons = style & 0x0F;
-  return buttons == 3 || buttons == 4 ? kAnswerYes : kAnswerOk;
+  const int buttons = style & kStyleButtons;
+  return buttons == kStyleYesNoCancel || buttons == kStyleYesNo ? kAnswerYes : kAnswerOk;
 }
 
 std::string SimHost::inputBox(const std::string& prompt, const std::string& title,

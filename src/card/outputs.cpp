@@ -1,15 +1,16 @@
 // The safe-state operations of the digital outputs. Port 0 carries the control lines
 // (line 7 is the high-voltage enable), port 1 the valves.
 
+#include "card/wiring.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
 
 namespace {
-constexpr int16_t kControlPort = 0;
-constexpr int16_t kValvePort = 1;
-constexpr int16_t kLine7 = 0x80;
-constexpr int16_t kAllLines = 0xFF;
+constexpr int16_t kControlPort = wiring::kControlPort;
+constexpr int16_t kValvePort = wiring::kValvePort;
+constexpr int16_t kLine7 = wiring::kLine7;
+constexpr int16_t kAllLines = wiring::kAllLines;
 }  // namespace
 
 void Morvand::Enable(bool EnableOn) { writePort(kControlPort, kLine7, EnableOn ? kLine7 : 0); }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "card/card_model.hpp"
 #include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
@@ -15,19 +16,8 @@ namespace morvand {
 
 namespace {
 
-/// What the card model implies for this controller.
-struct CardModel {
-  const char* number;      ///< found in the device name
-  int16_t code;            ///< PCIcard
-  int32_t repRateMin;      ///< Hz, lowest rate of the pulse generator
-  int16_t extTrigCounter;  ///< counter that counts the trigger pulses
-};
-/// In order of precedence: a name holding two numbers takes the first row that matches.
-constexpr std::array<CardModel, 3> kCardModels{{
-    {"1710", 1710, 16, 0},
-    {"1711", 1711, 16, 0},
-    {"1712", 1712, 1, 2},
-}};
+using card::CardModel;
+using card::kCardModels;
 
 constexpr int16_t kMaxDevices = 255;
 

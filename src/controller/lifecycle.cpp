@@ -29,7 +29,7 @@ Morvand::~Morvand() {
     } catch (...) {
     }
   };
-  flag2 = 1;  // a run loop that is still active leaves at its next check
+  flag2 = kRunStop;  // a run loop that is still active leaves at its next check
   if (PCIcard != 0) {
     CardContext& card = CardContext::current();
     // A failing reset of the generator counter is reported, and the shutdown goes on:

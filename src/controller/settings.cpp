@@ -149,7 +149,7 @@ std::string join(std::initializer_list<std::string> values) {
 bool Morvand::storeFile(const std::string& name, const std::string& line) {
   const std::string reason = writeLine(name, line);
   if (reason.empty()) return true;
-  operatorMessage("SETTINGS FILE " + name + " COULD NOT BE SAVED: " + reason, 48,
+  operatorMessage("SETTINGS FILE " + name + " COULD NOT BE SAVED: " + reason, kStyleWarning,
                   "SETTINGS NOT SAVED");
   return false;
 }

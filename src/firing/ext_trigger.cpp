@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "card/card_model.hpp"
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -12,7 +14,7 @@ namespace morvand {
 
 namespace {
 /// Analog input 9 carries the external start signal, V.
-constexpr int16_t kExtStartChannel = 9;
+constexpr int16_t kExtStartChannel = wiring::kExtStartChannel;
 constexpr float kExtStartOn = 4.0f;   // above: active
 constexpr float kExtStartOff = 1.0f;  // below: inactive; in between the state holds
 
@@ -64,7 +66,7 @@ bool Morvand::ExtRepRateMes() {
 }
 
 float Morvand::ExtRepRateMes1() {
-  if (PCIcard != 1712) return 0.0f;
+  if (!card::cardModel(PCIcard).externalRateOnCounter1) return 0.0f;
   if (state_->ext_.Count1StartTime == 0.0) {
     state_->ext_.Count1StartTime = myTimer();
     Counter1Start();

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "card/card_model.hpp"
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
@@ -12,10 +14,7 @@ namespace morvand {
 
 namespace {
 /// Counter 0 fires the laser in internal-trigger operation.
-constexpr int16_t kGeneratorCounter = 0;
-
-/// On these cards the generator occupies the counter that otherwise counts the pulses.
-bool generatorBlocksCounting(int16_t card) { return card == 1710 || card == 1711; }
+constexpr int16_t kGeneratorCounter = wiring::kGeneratorCounter;
 }  // namespace
 
 void Morvand::Pulse(int32_t RepeatRate) {
@@ -31,11 +30,11 @@ void Morvand::Pulse(int32_t RepeatRate) {
   const CounterPulseStartRequest request{kGeneratorCounter, period, 0.0f, 0};
   if (!driverOk(card.driver().CounterPulseStart(card.DeviceHandle, request))) return;
   RepRateOld = RepeatRate;
-  if (generatorBlocksCounting(PCIcard)) CountDisabled = true;
+  if (card::cardModel(PCIcard).generatorTakesCounter) CountDisabled = true;
 }
 
 void Morvand::PulseOFF() {
-  if (PCIcard != 1712) {
+  if (card::cardModel(PCIcard).stopsByFrequencyMode) {
     // Frequency-measurement mode takes counter 0 off the trigger output.
     CardContext& card = CardContext::current();
     const CounterFreqStartRequest request{kGeneratorCounter, 1, 0};
@@ -49,19 +48,20 @@ void Morvand::PulseReset() {
   CardContext& card = CardContext::current();
   if (!driverOk(card.driver().CounterReset(card.DeviceHandle, kGeneratorCounter))) return;
   RepRateOld = 0;
-  if (generatorBlocksCounting(PCIcard)) CountDisabled = false;
+  if (card::cardModel(PCIcard).generatorTakesCounter) CountDisabled = false;
 }
 
 void Morvand::Immediate(int16_t mChMode) {
   // Charge-mode line: bit 1 of port 0. Written even without a card.
   const int16_t value = util::checkedInt16(static_cast<int64_t>(mChMode) * 2);
-  if (writePort(0, 0x02, value, {}, false)) ChModeOld = ChMode;
+  if (writePort(wiring::kControlPort, wiring::kChargeModeLine, value, {}, false))
+    ChModeOld = ChMode;
 }
 
 void Morvand::Halt() {
   if (!cardSelected()) return;
   MotorVStart(0);
-  if (PCIcard != 1712) {
+  if (card::cardModel(PCIcard).stopsByFrequencyMode) {
     // The counter chosen on the card form is switched to frequency measurement, which takes
     // it off the trigger output. Like every driver failure, a failing switch is reported and
     // ends the sequence here.
@@ -71,7 +71,7 @@ void Morvand::Halt() {
     if (!driverOk(card.driver().CounterFreqStart(card.DeviceHandle, request))) return;
   }
   PulseReset();
-  flag2 = 1;  // a running run loop leaves at its next check
+  flag2 = kRunStop;  // a running run loop leaves at its next check
   VoltageOff();
   Reset();
 }
@@ -93,7 +93,7 @@ bool Morvand::ReprateSet() {
     }
     double value = 0.0;
     if (!util::parseNumber(answer, value)) {
-      operatorMessage("YOU MUST ENTER A REP RATE VALUE", 64, "ERROR");
+      operatorMessage("YOU MUST ENTER A REP RATE VALUE", kStyleInfo, "ERROR");
       state_->host_.beep();
       continue;
     }
@@ -104,12 +104,13 @@ bool Morvand::ReprateSet() {
     HighRepSetup();
     if (state_->fill_.HighRepFill != 0) return false;
     if (RepRate > state_->model_.RepRateMax) {
-      operatorMessage("REPETITION RATE IS OVERRANGE PLEASE RESET", 48, "OVERRANGE ERROR");
+      operatorMessage("REPETITION RATE IS OVERRANGE PLEASE RESET", kStyleWarning,
+                      "OVERRANGE ERROR");
     } else if (state_->card_.RepRateMin == 16 && RepRate < 16) {
-      operatorMessage("REPETITION RATE IS UNDERRANGE FOR PCI-1711 CARD PLEASE RESET", 48,
+      operatorMessage("REPETITION RATE IS UNDERRANGE FOR PCI-1711 CARD PLEASE RESET", kStyleWarning,
                       "UNDERRANGE ERROR");
     } else if (state_->card_.RepRateMin < 16 && RepRate < state_->card_.RepRateMin) {
-      operatorMessage("REPETITION RATE IS UNDERRANGE FOR CONTROL CARD PLEASE RESET", 48,
+      operatorMessage("REPETITION RATE IS UNDERRANGE FOR CONTROL CARD PLEASE RESET", kStyleWarning,
                       "UNDERRANGE ERROR");
     } else {
       return true;

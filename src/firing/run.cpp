@@ -55,17 +55,17 @@ void Morvand::LaserRun(int16_t mTrigMode) {
   // A second run from a host handler, or a run during a gas procedure, would drive the
   // same lines from two loops at once: refused before anything changes.
   if (state_->run_.active) {
-    operatorMessage("LASER IS ALREADY RUNNING", 48, "LASER RUNNING");
+    operatorMessage("LASER IS ALREADY RUNNING", kStyleWarning, "LASER RUNNING");
     return;
   }
   if (state_->gas_.procedureActive) {
-    operatorMessage("GAS PROCEDURE IN PROGRESS, CANNOT START", 48, "START ABORT");
+    operatorMessage("GAS PROCEDURE IN PROGRESS, CANNOT START", kStyleWarning, "START ABORT");
     return;
   }
   ActiveRun active(state_->run_.active);
 
   Punits = 3;  // the pressure limits below are in Torr
-  flag2 = 0;
+  flag2 = kRunFire;
   if (mTrigMode >= 0) TrigMode = mTrigMode;
 
   if (!runStartChecks()) return;
@@ -103,26 +103,26 @@ bool Morvand::runStartChecks() {
   if (LaserTypeFlag != kLowPressureModel) {
     if (Pressure < kPressureRefused) {
       state_->host_.beep();
-      operatorMessage("PRESSURE TOO LOW CANNOT START", 64, "START ABORT");
+      operatorMessage("PRESSURE TOO LOW CANNOT START", kStyleInfo, "START ABORT");
       return false;
     }
     if (Pressure < kPressureLow) {
       state_->host_.beep();
-      operatorMessage("LOW GAS PRESSURE WARNING", 48, "LOW GAS PRESSURE");
+      operatorMessage("LOW GAS PRESSURE WARNING", kStyleWarning, "LOW GAS PRESSURE");
     }
   } else if (Pressure < kPressureRefused) {
     state_->host_.beep();
-    operatorMessage("LOW GAS PRESSURE WARNING", 48, "LOW GAS PRESSURE");
+    operatorMessage("LOW GAS PRESSURE WARNING", kStyleWarning, "LOW GAS PRESSURE");
   }
   if (Pressure > state_->model_.PressMax) {
     state_->host_.beep();
-    operatorMessage("HIGH GAS PRESSURE WARNING CANNOT START", 48, "OVER PRESSURE");
+    operatorMessage("HIGH GAS PRESSURE WARNING CANNOT START", kStyleWarning, "OVER PRESSURE");
     return false;
   }
 
   TempMes();
   if (temp > state_->model_.TempMax) {
-    operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED", 48, "OVER HEAT");
+    operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED", kStyleWarning, "OVER HEAT");
     return false;
   }
   return true;
@@ -149,26 +149,26 @@ void Morvand::runStartSequence() {
   PulseNum = 0;
   // A stop asked for while the start waited (LaserStop, Halt, a failed power or interlock
   // input) stands: nothing is switched on, and the first pass ends the run.
-  if (flag2 == 1) return;
+  if (flag2 == kRunStop) return;
   VoltageSet(VoltSet);
 
   const char* text = nullptr;
   if (LaserStandby && TrigMode == 0) {
     state_->run_.tNext = util::toSingle(myTimer() + 1.0);
-    flag2 = 2;
-    state_->run_.flag2Old = 2;
+    flag2 = kRunStandby;
+    state_->run_.flag2Old = kRunStandby;
     text = "Laser Standby";
   } else {
     if (!CountDisabled) CounterStop(state_->card_.ExtTrigCounter);
     Waiting(0.1);
-    if (flag2 == 1) return;
+    if (flag2 == kRunStop) return;
     if (TrigMode == 0) Pulse(RepRate);  // may take the counter over (CountDisabled)
     Enable(true);
     if (!CountDisabled) CounterStart(state_->card_.ExtTrigCounter);
     state_->run_.t0 = util::toSingle(myTimer());
     state_->run_.tNext = util::toSingle(static_cast<double>(state_->run_.t0) + 1.0);
-    flag2 = 0;
-    state_->run_.flag2Old = 0;
+    flag2 = kRunFire;
+    state_->run_.flag2Old = kRunFire;
     text = "Laser Running";
   }
   events().LaserMessenger(text);

@@ -1,6 +1,7 @@
 // One pass of the run loop. The host runs during the yields of a pass and steers the run
 // through flag2 and the set-point properties, which each pass reads afresh.
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -9,7 +10,7 @@ namespace morvand {
 
 namespace {
 
-constexpr float kSupplyMinimum = 10.0f;  // V
+constexpr float kSupplyMinimum = wiring::kSupplyPresent;  // V
 /// Charging-voltage step of the constant-energy regulation, kV per pass.
 constexpr double kEnergyStep = 0.0005;
 /// Identifier of the run loop in the MotorSelect event.
@@ -27,29 +28,29 @@ int32_t Morvand::estimatedPulses(double now) const {
 
 bool Morvand::runPass() {
   if (PulseNum >= MaxNum) {
-    if (flag2 == 1) {
+    if (flag2 == kRunStop) {
       events().LaserMessenger("Laser Operation Stopped");
     } else {
-      flag2 = 1;
+      flag2 = kRunStop;
       events().LaserMessenger("Operation Completed");
     }
     return false;
   }
-  if (flag2 == 1) {
+  if (flag2 == kRunStop) {
     events().LaserMessenger("Laser Operation Stopped");
     return false;
   }
   // A failed supply reading (-1.0) counts as a lost supply too.
   if (VoltTest12() < kSupplyMinimum) {
-    operatorMessage("LASER POWER OFF", 48, "POWER OFF");
+    operatorMessage("LASER POWER OFF", kStyleWarning, "POWER OFF");
     return false;
   }
   yieldToHost();
 
-  if (flag2 == 1) {
+  if (flag2 == kRunStop) {
     events().LaserMessenger("Laser Operation Stopped");
-  } else if (flag2 == 2) {
-    state_->run_.flag2Old = 2;
+  } else if (flag2 == kRunStandby) {
+    state_->run_.flag2Old = kRunStandby;
     events().LaserMessenger("Laser Standby");
   } else if (!runFiringStep()) {
     return false;
@@ -64,7 +65,7 @@ bool Morvand::runPass() {
     if (temp > state_->model_.TempMax) {
       Enable(false);
       // OK button with the critical icon.
-      operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED, OPERATION HALTED", 16,
+      operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED, OPERATION HALTED", kStyleStop,
                       "OVERTEMPERATURE");
       return false;
     }
@@ -82,12 +83,12 @@ bool Morvand::runPass() {
 }
 
 bool Morvand::runFiringStep() {
-  if (state_->run_.flag2Old == 2) {
+  if (state_->run_.flag2Old == kRunStandby) {
     // Resume: the pulses so far become the base of the new stretch.
     CounterTotal = PulseNum;
     state_->run_.t0 = util::toSingle(myTimer());
     Enable(true);
-    state_->run_.flag2Old = 0;
+    state_->run_.flag2Old = kRunFire;
     events().LaserMessenger("Laser Running");
     Waiting(0.02);
   }
@@ -101,7 +102,7 @@ bool Morvand::runFiringStep() {
       VoltSet = util::toSingle(static_cast<double>(VoltSet) + kEnergyStep);
       if (VoltSet > HiVoltMax) {
         Enable(false);
-        operatorMessage("Maximum Voltage Reached", 64, "MAX VOLTAGE");
+        operatorMessage("Maximum Voltage Reached", kStyleInfo, "MAX VOLTAGE");
         return false;
       }
       VoltageSet(VoltSet);
@@ -109,7 +110,7 @@ bool Morvand::runFiringStep() {
       VoltSet = util::toSingle(static_cast<double>(VoltSet) - kEnergyStep);
       if (VoltSet < HiVoltMin) {
         Enable(false);
-        operatorMessage("Minimum Voltage Reached", 64, "MIN VOLTAGE");
+        operatorMessage("Minimum Voltage Reached", kStyleInfo, "MIN VOLTAGE");
         return false;
       }
       VoltageSet(VoltSet);

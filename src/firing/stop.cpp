@@ -19,7 +19,7 @@ constexpr int32_t kLargestBudget = 10000000;
 
 }  // namespace
 
-void Morvand::LaserStop() { flag2 = 1; }
+void Morvand::LaserStop() { flag2 = kRunStop; }
 
 void Morvand::LaserPause(bool Disabled) {
   // With external triggering only the enable line can hold the laser; with internal
@@ -29,7 +29,7 @@ void Morvand::LaserPause(bool Disabled) {
   } else {
     PulseReset();
   }
-  flag2 = 2;
+  flag2 = kRunStandby;
 }
 
 void Morvand::LaserRestart(bool Disabled) {
@@ -40,7 +40,7 @@ void Morvand::LaserRestart(bool Disabled) {
   } else {
     Pulse(RepRate);
   }
-  flag2 = 0;
+  flag2 = kRunFire;
 }
 
 void Morvand::MaxContinue() { MaxNum = kContinuous; }
@@ -74,8 +74,8 @@ std::string Morvand::MaxNumSet() {
     if (answer == "C" || answer == "c" || answer == "CONTINUOUS") break;
     state_->host_.beep();
     // OK button with the information icon.
-    state_->host_.messageBox("YOU MUST ENTER A VALID NUMBER 1-10,000,000 OR 'c' FOR CONTINUOUS", 64,
-                             "ERROR");
+    state_->host_.messageBox("YOU MUST ENTER A VALID NUMBER 1-10,000,000 OR 'c' FOR CONTINUOUS",
+                             kStyleInfo, "ERROR");
   }
   MaxNum = kContinuous;
   return "CONTINUOUS";

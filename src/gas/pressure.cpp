@@ -1,5 +1,6 @@
 // Gas pressure: the gauge on analog input 0, smoothed over the last four readings.
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -8,7 +9,7 @@
 namespace morvand {
 
 namespace {
-constexpr int16_t kGaugeChannel = 0;
+constexpr int16_t kGaugeChannel = wiring::kGaugeChannel;
 constexpr double kGaugeOffsetVolts = 0.1;  ///< the gauge reads 0 Torr at 0.1 V
 /// Torr per unit: 760 Torr is exactly 1000 mbar and 100 kPa.
 constexpr double kTorrPerMbar = 0.76;

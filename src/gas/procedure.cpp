@@ -37,7 +37,7 @@ bool Morvand::gasQuestionRefused(const std::string& text, int16_t style, const s
   state_->msg_.MsgStyle = style;
   state_->msg_.MsgTitle = title;
   const int16_t answer = askComposed();
-  return answer == gas::kAnswerNo || answer == gas::kAnswerCancel;
+  return answer == kAnswerNo || answer == kAnswerCancel;
 }
 
 bool Morvand::preFill(float target, const gas::Message& announce, const gas::Message& timeout) {

@@ -6,17 +6,15 @@
 #include <exception>
 #include <utility>
 
+#include "morvand/host.hpp"
+
 namespace morvand::gas {
 
-/// Message-box styles: buttons plus icon.
-inline constexpr int16_t kOkWarning = 48;
-inline constexpr int16_t kOkCritical = 16;
-inline constexpr int16_t kYesNoCancel = 3;
-inline constexpr int16_t kYesNoWarning = 52;
-
-/// Answers that refuse a question.
-inline constexpr int16_t kAnswerCancel = 2;
-inline constexpr int16_t kAnswerNo = 7;
+/// Message-box styles of the gas procedures.
+inline constexpr int16_t kOkWarning = kStyleWarning;
+inline constexpr int16_t kOkCritical = kStyleStop;
+inline constexpr int16_t kYesNoCancel = kStyleYesNoCancel;
+inline constexpr int16_t kYesNoWarning = kStyleYesNo | kStyleWarning;
 
 /// One operator message: text, box style and title.
 struct Message {

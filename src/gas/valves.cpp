@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "card/wiring.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
@@ -11,8 +12,8 @@ namespace morvand {
 namespace {
 
 /// The valve port and its lines, bit n = 2^n; bits 5 to 7 carry no valve.
-constexpr int16_t kValvePort = 1;
-constexpr int16_t kAllLines = 0xFF;
+constexpr int16_t kValvePort = wiring::kValvePort;
+constexpr int16_t kAllLines = wiring::kAllLines;
 
 struct ValveLine {
   int16_t bit;
@@ -28,11 +29,11 @@ constexpr std::array<ValveLine, 5> kValveLines{{
 
 /// Fixed patterns of the one-line valve operations.
 constexpr int16_t kClosed = 0;
-constexpr int16_t kPump = 0x01;
-constexpr int16_t kPremix = 0x02;
-constexpr int16_t kHelium = 0x04;
-constexpr int16_t kMain = 0x08;
-constexpr int16_t kVacuum = 0x10;
+constexpr int16_t kPump = wiring::kValvePump;
+constexpr int16_t kPremix = wiring::kValvePremix;
+constexpr int16_t kHelium = wiring::kValveHelium;
+constexpr int16_t kMain = wiring::kValveMain;
+constexpr int16_t kVacuum = wiring::kValveVacuum;
 
 std::string describeValves(int16_t pattern) {
   if (pattern == 0) return "All Valves Closed";

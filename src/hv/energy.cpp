@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -11,7 +12,7 @@
 namespace morvand {
 
 namespace {
-constexpr int16_t kMonitorChannel = 1;
+constexpr int16_t kMonitorChannel = wiring::kEnergyMonitorChannel;
 constexpr double kMonitorOffsetVolts = 0.2;
 /// The filter applies once the sample before the newest exceeded this.
 constexpr float kFilterFrom = 4.0f;

@@ -29,14 +29,16 @@ float Morvand::HVTest() {
     if (entry.empty()) return 0.0f;  // nothing has been switched yet
     double value = 0.0;
     if (!util::parseNumber(entry, value)) {
-      state_->host_.messageBox("YOU MUST ENTER A VOLTAGE VALUE", 64, "ERROR");
+      state_->host_.messageBox("YOU MUST ENTER A VOLTAGE VALUE", kStyleInfo, "ERROR");
       continue;
     }
     volts = util::toSingle(value);
     if (volts > kTestVoltMax) {
-      state_->host_.messageBox("VOLTAGE IS OUT OVERRANGE PLEASE RESET", 48, "OVERRANGE ERROR");
+      state_->host_.messageBox("VOLTAGE IS OUT OVERRANGE PLEASE RESET", kStyleWarning,
+                               "OVERRANGE ERROR");
     } else if (volts < 0.0f) {
-      state_->host_.messageBox("VOLTAGE IS UNDERRANGE PLEASE RESET", 48, "UNDERRANGE ERROR");
+      state_->host_.messageBox("VOLTAGE IS UNDERRANGE PLEASE RESET", kStyleWarning,
+                               "UNDERRANGE ERROR");
     } else {
       break;
     }

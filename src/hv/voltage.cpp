@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
@@ -13,10 +14,10 @@ namespace morvand {
 
 namespace {
 
-constexpr int16_t kSetPointChannel = 0;  ///< AO 0, 0 to 5 V
-constexpr int16_t kReadBackChannel = 2;
-constexpr int16_t kProgrammingTestChannel = 7;
-constexpr int16_t kSupplyTestChannel = 8;
+constexpr int16_t kSetPointChannel = wiring::kHvSetPointOutput;  ///< AO 0, 0 to 5 V
+constexpr int16_t kReadBackChannel = wiring::kHvReadBackChannel;
+constexpr int16_t kProgrammingTestChannel = wiring::kHvProgrammingTestChannel;
+constexpr int16_t kSupplyTestChannel = wiring::kSupplyTestChannel;
 constexpr float kMaxCardVolts = 5.0f;
 constexpr double kReadBackKvPerVolt = 20.0;
 constexpr double kSupplyDivider = 3.0;  ///< supply volts per card volt
@@ -39,8 +40,9 @@ int16_t divisorOf(int16_t model) {
   return kDefaultDivisor;
 }
 
-constexpr int16_t kControlPort = 0;
-constexpr int16_t kChargeModeAndEnable = 0x82;  ///< lines 1 and 7
+constexpr int16_t kControlPort = wiring::kControlPort;
+constexpr int16_t kChargeModeAndEnable =
+    wiring::kChargeModeLine | wiring::kLine7;  ///< lines 1 and 7
 
 }  // namespace
 

@@ -31,7 +31,7 @@ void Morvand::HighRepSetup() {
   // pulled back.
   state_->host_.messageBox("For operation above " + std::to_string(rule->threshold) +
                                "Hz use the high repetition rate gas fill",
-                           64, "High Rep Fill");
+                           kStyleInfo, "High Rep Fill");
   RepRate = rule->pulledBackRate;
   state_->fill_.HighRepFill = 1;
 }

@@ -1,6 +1,7 @@
 // The motor drive: rate-to-voltage law, the motor-on line, the drive voltage on analog
 // output 1 (0 to 5 V) with its monitor on analog input 6, and the voltage ramps.
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -8,8 +9,8 @@
 namespace morvand {
 
 namespace {
-constexpr int16_t kDriveOutput = 1;   // analog output, V
-constexpr int16_t kDriveMonitor = 6;  // analog input, V
+constexpr int16_t kDriveOutput = wiring::kMotorDriveOutput;      // analog output, V
+constexpr int16_t kDriveMonitor = wiring::kMotorMonitorChannel;  // analog input, V
 /// Monitor volts to the drive-supply scale reported with the speed.
 constexpr double kMonitorFactor = 5.25;
 
@@ -38,7 +39,8 @@ void Morvand::MotorVOn(int16_t MotorOnState) {
   if (!cardSelected()) return;
   // Motor-on line: bit 2 of port 0, so odd states (1 and -1) switch it on.
   const int16_t value = util::checkedInt16(static_cast<int64_t>(MotorOnState) * 4);
-  if (writePort(0, 0x04, value, Tags{"1-5975 Error!!", "1-5985 Error!!"})) {
+  if (writePort(wiring::kControlPort, wiring::kMotorLine, value,
+                Tags{"1-5975 Error!!", "1-5985 Error!!"})) {
     MotorEnabled = MotorOnState != 0;
   }
 }

@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "card/card_model.hpp"
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -10,14 +12,15 @@
 namespace morvand {
 
 namespace {
-constexpr int16_t kTachoBit = 0x10;           // digital input bit 4
-constexpr int16_t kTachoCounter = 1;          // PCI-1712
+constexpr int16_t kTachoBit = wiring::kTachoInputBit;     // digital input bit 4
+constexpr int16_t kTachoCounter = wiring::kTachoCounter;  // PCI-1712
 constexpr double kWindow = 0.5;               // s: slower than one period per window reads as 0
 constexpr int32_t kCounterRestart = 1000000;  // counts before counter 1 is restarted
 }  // namespace
 
 double Morvand::MotorRpmMes() {
-  if (PCIcard == 1710 || PCIcard == 1711) {
+  const card::Tachometer tachometer = card::cardModel(PCIcard).tachometer;
+  if (tachometer == card::Tachometer::InputEdges) {
     const double t0 = myTimer();
     MotorRPM = 0.0;
     MotorCount = 0;
@@ -55,7 +58,7 @@ double Morvand::MotorRpmMes() {
     }
     return MotorRPM;
   }
-  if (PCIcard == 1712) {
+  if (tachometer == card::Tachometer::Counter) {
     if (!state_->counters_.CountActive[kTachoCounter]) {
       // The first call only starts counting; the next one measures over the interval.
       TimeRPS0 = myTimer();

@@ -1,6 +1,7 @@
 // The host's status poll: measurements, head connection and 12 V supply, gas-pressure
 // problems, optional thermal and thyratron checks, the warm-up when due, the external rate.
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 
@@ -9,9 +10,9 @@ namespace morvand {
 namespace {
 
 /// A gauge below this and a sensor below kUnpluggedTemp mean the head cable is off.
-constexpr float kUnpluggedPressure = -20.0f;  // Torr
-constexpr float kUnpluggedTemp = -5.0f;       // degC
-constexpr float kSupplyMinimum = 10.0f;       // V
+constexpr float kUnpluggedPressure = -20.0f;              // Torr
+constexpr float kUnpluggedTemp = -5.0f;                   // degC
+constexpr float kSupplyMinimum = wiring::kSupplyPresent;  // V
 
 /// The signal to the host that the head is unplugged or unpowered.
 constexpr float kNoReading = -1.0f;

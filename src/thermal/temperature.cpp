@@ -1,5 +1,6 @@
 // Gas temperature on analog input 4 and the heat-exchanger fan on port 0 line 4.
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -8,11 +9,11 @@
 namespace morvand {
 
 namespace {
-constexpr int16_t kSensorChannel = 4;
+constexpr int16_t kSensorChannel = wiring::kTemperatureChannel;
 constexpr double kDegreesPerVolt = 10.0;
-constexpr int16_t kControlPort = 0;
+constexpr int16_t kControlPort = wiring::kControlPort;
 /// The fan line is active low: 0 runs the fan, 1 stops it.
-constexpr int16_t kFanLine = 0x10;
+constexpr int16_t kFanLine = wiring::kFanLine;
 }  // namespace
 
 float Morvand::TempMes() {

@@ -4,6 +4,7 @@
 // input volt). The standby line is bit 0 of output port 0: high puts the thyratron to sleep
 // at a lower filament voltage.
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -12,11 +13,11 @@ namespace morvand {
 
 namespace {
 
-constexpr int16_t kFilamentChannel = 3;
-constexpr int16_t kStandbyPort = 0;
-constexpr int16_t kStandbyMask = 1;
+constexpr int16_t kFilamentChannel = wiring::kFilamentChannel;
+constexpr int16_t kStandbyPort = wiring::kControlPort;
+constexpr int16_t kStandbyMask = wiring::kStandbyLine;
 /// Below this the 12 V supply of the laser head counts as missing, V.
-constexpr float kSupplyMinimum = 10.0f;
+constexpr float kSupplyMinimum = wiring::kSupplyPresent;
 
 /// Filament band while asleep (standby), V, both ends accepted.
 constexpr float kSleepLow = 4.5f;
@@ -131,7 +132,7 @@ void Morvand::FilamentCheck() {
     }
   }
   // OK button with the information icon.
-  if (problem != nullptr) operatorMessage(problem, 64, "Error!!", true);
+  if (problem != nullptr) operatorMessage(problem, kStyleInfo, "Error!!", true);
 }
 
 }  // namespace morvand

@@ -34,12 +34,12 @@ std::string fixed(double value, int decimals) {
 }
 
 std::string iconWord(int16_t style) {
-  switch (style & 0x70) {
-    case 16:
+  switch (style & kStyleIcon) {
+    case kStyleStop:
       return "STOP";
-    case 48:
+    case kStyleWarning:
       return "WARNING";
-    case 64:
+    case kStyleInfo:
       return "INFO";
     default:
       return "";
@@ -101,7 +101,7 @@ bool Console::declined() const {
 
 bool Console::stopped() const {
   for (const Notice& n : notices_) {
-    if (n.style >= 0 && (n.style & 0x70) == 16) return true;
+    if (n.style >= 0 && (n.style & kStyleIcon) == kStyleStop) return true;
   }
   return false;
 }
@@ -114,8 +114,8 @@ std::string Console::lastProblem() const {
     }
   }
   for (auto it = notices_.rbegin(); it != notices_.rend(); ++it) {
-    const int icon = it->style & 0x70;
-    if (it->style >= 0 && (icon == 16 || icon == 48)) {
+    const int icon = it->style & kStyleIcon;
+    if (it->style >= 0 && (icon == kStyleStop || icon == kStyleWarning)) {
       return it->title.empty() ? it->text : it->title + ": " + it->text;
     }
   }
@@ -232,14 +232,14 @@ int16_t Console::messageBox(const std::string& text, int16_t style, const std::s
 }
 
 int16_t Console::ask(const std::string& text, int16_t style, const std::string& title) {
-  const int buttons = style & 0x0f;
+  const int buttons = style & kStyleButtons;
   const std::string icon = iconWord(style);
   const std::string head = (icon.empty() ? "" : icon + " ") + (title.empty() ? "" : title + ": ");
-  if (buttons != 3 && buttons != 4) {
+  if (buttons != kStyleYesNoCancel && buttons != kStyleYesNo) {
     line(head + text);
     return kAnswerOk;
   }
-  const bool threeWay = buttons == 3;
+  const bool threeWay = buttons == kStyleYesNoCancel;
   line(head + text);
   if (options_.answers == Answers::Yes) {
     line("  -> Yes (--yes)");
