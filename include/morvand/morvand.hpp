@@ -295,6 +295,9 @@ class Morvand : public Properties {
   void storeSettings();
   /// Writes one settings file atomically; false after reporting a failure.
   bool storeFile(const std::string& name, const std::string& line);
+  /// Text of a Single settings field; a non-finite value is saved as the field's initial
+  /// value and reported.
+  std::string savedSingle(const char* file, const char* field, float value, float initial);
   /// Writes "Typedata"; false after reporting a failure.
   bool storeTypedata();
 
