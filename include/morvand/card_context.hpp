@@ -47,6 +47,8 @@ class CardContext {
   void reset();
 
   int32_t DeviceHandle = 0;
+  /// True while DeviceHandle holds a device a selection opened and nothing closed yet.
+  bool deviceOpen = false;
   /// Status of the last driver call, 0 = success.
   int32_t DriverStatus = 0;
   /// The driver's error text, up to the driver's terminator (at most 79 characters).
