@@ -317,6 +317,8 @@ class Morvand : public Properties {
   bool writeAnalogOut(int16_t channel, float volts, const char* tag = nullptr);
   /// True when a card is selected (PCIcard not 0).
   bool cardSelected() const { return PCIcard != 0; }
+  /// True when the last successful write left the high-voltage enable line on.
+  bool enableLineOn() const;
 
   // ---- private operations of the subsystems ----
   int16_t LaserListIndex(ListControl& list, int16_t code);
