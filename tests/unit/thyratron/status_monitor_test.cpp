@@ -241,5 +241,19 @@ TEST_F(StatusMonitorTest, OnThe1712ReadingTheInputsKeepsTheValvesThatAreOpen) {
             std::vector<std::string>{"ValveStatus(25, Pump Main Vaccume Opened)"});
 }
 
+TEST_F(StatusMonitorTest, APollDuringAWarmupStartsNoSecondOne) {
+  Morvand& m = ready();
+  bool polled = false;
+  host.onYield = [&] {
+    if (polled) return;
+    polled = true;
+    m.MorvandStatus(false);  // the host's timer fires inside the warm-up
+  };
+  m.MorvandStatus(false);
+  host.onYield = nullptr;
+  EXPECT_TRUE(polled);
+  EXPECT_EQ(warmups(), 1u);
+}
+
 }  // namespace
 }  // namespace morvand::test
