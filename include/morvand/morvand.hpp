@@ -295,6 +295,9 @@ class Morvand : public Properties {
   void storeSettings();
   /// Writes one settings file atomically; false after reporting a failure.
   bool storeFile(const std::string& name, const std::string& line);
+  /// Text of a Single settings field; a non-finite value is saved as the field's initial
+  /// value and reported.
+  std::string savedSingle(const char* file, const char* field, float value, float initial);
   /// Writes "Typedata"; false after reporting a failure.
   bool storeTypedata();
 
@@ -314,6 +317,8 @@ class Morvand : public Properties {
   bool writeAnalogOut(int16_t channel, float volts, const char* tag = nullptr);
   /// True when a card is selected (PCIcard not 0).
   bool cardSelected() const { return PCIcard != 0; }
+  /// True when the last successful write left the high-voltage enable line on.
+  bool enableLineOn() const;
 
   // ---- private operations of the subsystems ----
   int16_t LaserListIndex(ListControl& list, int16_t code);

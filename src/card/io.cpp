@@ -23,7 +23,12 @@ bool Morvand::writePort(int16_t port, int16_t mask, int16_t value, Tags tags, bo
   card.portWrite.mask = mask;
   card.portWrite.value = value;
   const int32_t status = card.driver().DioWritePortByte(card.DeviceHandle, card.portWrite);
-  return driverOkOrTagged(status, tags.second);
+  if (!driverOkOrTagged(status, tags.second)) return false;
+  if (port >= 0 && static_cast<size_t>(port) < card.outputLines.size()) {
+    int16_t& lines = card.outputLines[static_cast<size_t>(port)];
+    lines = static_cast<int16_t>((lines & ~mask) | (value & mask));
+  }
+  return true;
 }
 
 bool Morvand::readAnalog(int16_t channel, float& volts, Tags tags, bool requireCard) {

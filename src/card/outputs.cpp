@@ -1,6 +1,7 @@
 // The safe-state operations of the digital outputs. Port 0 carries the control lines
 // (line 7 is the high-voltage enable), port 1 the valves.
 
+#include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
@@ -13,6 +14,10 @@ constexpr int16_t kAllLines = 0xFF;
 }  // namespace
 
 void Morvand::Enable(bool EnableOn) { writePort(kControlPort, kLine7, EnableOn ? kLine7 : 0); }
+
+bool Morvand::enableLineOn() const {
+  return (CardContext::current().outputLines[kControlPort] & kLine7) != 0;
+}
 
 void Morvand::Reset() {
   // The valve port is left alone when the enable line could not be switched off.

@@ -37,7 +37,10 @@ Morvand::~Morvand() {
     step([&] { Waiting(0.1); });
     step([&] { Fan(true); });
     step([&] { Halt(); });
-    step([&] { driverOk(card.driver().DeviceClose(&card.DeviceHandle)); });
+    step([&] {
+      card.deviceOpen = false;
+      driverOk(card.driver().DeviceClose(&card.DeviceHandle));
+    });
   }
   step([&] { storeSettings(); });
 }

@@ -1,6 +1,8 @@
 // One pass of the run loop. The host runs during the yields of a pass and steers the run
 // through flag2 and the set-point properties, which each pass reads afresh.
 
+#include <cmath>
+
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -21,7 +23,8 @@ int32_t Morvand::estimatedPulses(double now) const {
   // hold a new request. An external trigger has no generator here (RepRateOld stays 0):
   // its rate is the one the host gives in RepRate.
   const int32_t rate = TrigMode == 0 ? RepRateOld : RepRate;
-  return util::toInt32((now - static_cast<double>(run_.t0)) * rate + CounterTotal);
+  // Only whole pulses: a pulse is counted once it has fired, never half a period early.
+  return util::toInt32(std::floor((now - static_cast<double>(run_.t0)) * rate) + CounterTotal);
 }
 
 bool Morvand::runPass() {

@@ -2,7 +2,6 @@
 // then purged and refilled with premix when the service is complete.
 
 #include <algorithm>
-#include <charconv>
 #include <string>
 
 #include "gas/procedure.hpp"
@@ -46,14 +45,6 @@ constexpr gas::Message kServiceNow{
 constexpr gas::Message kServiceComplete{"Is the Optics Service Complete?", gas::kYesNoCancel,
                                         "OPTICS SERVICE"};
 constexpr const char* kServiceCompleteNote = "The Optics Service Complete";
-
-/// Torr as the operator reads it: the shortest text of the single, at most seven significant
-/// digits ("129", not the "129.00002" that a gauge voltage of 0.3 V converts to).
-std::string pressureText(float torr) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, torr, std::chars_format::general, 7).ptr;
-  return std::string(text, end);
-}
 }  // namespace
 
 bool Morvand::OpticsSevStart() {
@@ -64,13 +55,13 @@ bool Morvand::OpticsSevStart() {
 
   // A step that ran out of time asks whether to go on; No ends the service.
   const auto pumpProblemRefused = [&] {
-    const std::string p = pressureText(torr);
+    const std::string p = gas::pressureText(torr);
     return gasQuestionRefused("Pump out to " + p + " Torr, do you want to procede?",
                               gas::kYesNoWarning, "Pump Out Problem",
                               "Pump Out Problem: Pump out to " + p + " Torr");
   };
   const auto purgeProblemRefused = [&] {
-    const std::string p = pressureText(torr);
+    const std::string p = gas::pressureText(torr);
     return gasQuestionRefused("Purge to " + p + " Torr, do you want to procede?",
                               gas::kYesNoWarning, "Purge Problem",
                               "Purge Problem: Purge to " + p + " Torr");
@@ -162,17 +153,30 @@ bool Morvand::OpticsSevFinish() {
     return false;
   }
   Punits = gas::kUnitsTorr;
+  const float& torr = gas_.PressTorr;
+  // A pump-out or purge that runs out of time is reported as the start reports it, and the
+  // service goes on: the next steps dilute the air further.
+  const auto reportProblem = [&](const char* title, const std::string& text) {
+    operatorMessage(text, gas::kOkWarning, title);
+  };
   // Pump, purge, pump, purge, pump: the air let in with the optics is diluted away.
   for (int pumpout = 1; pumpout <= kFinishPumpouts; ++pumpout) {
     Pumpout();
     pollPressure(kFinishPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
-    if (pumpout == kFinishPumpouts) {
-      CloseAllValves();
-      break;
+    const bool pumpedOut = torr <= kPumpedOut;
+    if (pumpout == kFinishPumpouts) CloseAllValves();
+    if (!pumpedOut) {
+      reportProblem("Pump Out Problem",
+                    "Pump Out Problem: Pump out to " + gas::pressureText(torr) + " Torr");
     }
+    if (pumpout == kFinishPumpouts) break;
     HeliumFill();
     pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
     CloseAllValves();
+    if (torr < kPurged) {
+      reportProblem("Purge Problem",
+                    "Purge Problem: Purge to " + gas::pressureText(torr) + " Torr");
+    }
   }
   // Premix fill: it stops at the target, at either limit or when its time is over.
   const float stopAbove =
@@ -180,6 +184,12 @@ bool Morvand::OpticsSevFinish() {
   GasFill();
   pollPressure(kFinishFillTime, PollStop::Above, stopAbove, true);
   CloseAllValves();
+  // A fill that ran out of time has not refilled the chamber.
+  if (!(torr > stopAbove)) {
+    operatorMessage(gas::fillShortText(torr, fill_.FillPressLow), gas::kOkWarning,
+                    gas::kFillShortTitle);
+    return false;
+  }
   return true;
 }
 

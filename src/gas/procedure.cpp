@@ -91,7 +91,15 @@ void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
       }
     }
     CloseAllValves();
-    if (cycle == gas::kMaxFillCycles) return;
+    if (cycle == gas::kMaxFillCycles) {
+      // Five cycles were not enough (a weak cylinder, a leak): the operator must know the
+      // laser is short of its fill pressure.
+      if (torr < fill_.FillPressLow) {
+        operatorMessage(gas::fillShortText(torr, fill_.FillPressLow), gas::kOkWarning,
+                        gas::kFillShortTitle);
+      }
+      return;
+    }
     // Let the gas settle before judging whether another top-up is needed.
     Waiting(gas::kSettlingTime);
     PressMes();

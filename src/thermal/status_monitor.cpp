@@ -54,17 +54,22 @@ void Morvand::MorvandStatus(bool CheckState) {
 
   float filament = kNoReading;
   if (CheckState) {
-    // The enable line is on only while the inputs are read.
+    // The inputs are read with the enable line on; afterwards it returns to where it was,
+    // so a poll during a run leaves the laser firing, unless a failed input asked it to stop.
+    const bool wasOn = enableLineOn();
     Enable(true);
     TempControl(0.1f);
     filament = ThyratronMes();
     status();
     StateTest1711();
-    Enable(false);
+    Enable(wasOn && flag2 != 1);
   }
   events().Measurements(temp, Pressure, HVoltage, filament, hv_.VoltTest);
 
-  if (thyratron_.WarmupDone < 1) ThyWarmup(ThyTime);
+  // A warm-up is never started inside a run, a gas procedure or another warm-up: the next
+  // poll outside them starts it.
+  const bool busy = run_.active || gas_.procedureActive || ThyState;
+  if (thyratron_.WarmupDone < 1 && !busy) ThyWarmup(ThyTime);
 
   ExtRepRateMes();
 }

@@ -14,7 +14,7 @@ std::string DriverCall::text() const {
     // Request fields are integers or singles: print them in the single's shortest form.
     const auto asSingle = static_cast<float>(fields[i]);
     s += static_cast<double>(asSingle) == fields[i] ? util::formatSingle(asSingle)
-                                                     : util::formatDouble(fields[i]);
+                                                    : util::formatDouble(fields[i]);
   }
   return s + ")";
 }
@@ -90,7 +90,8 @@ int32_t ScriptedCard::record(const std::string& op, std::vector<double> fields) 
   return status;
 }
 
-int32_t ScriptedCard::DeviceGetList(DeviceListEntry* list, int16_t maxEntries, int16_t* entriesOut) {
+int32_t ScriptedCard::DeviceGetList(DeviceListEntry* list, int16_t maxEntries,
+                                    int16_t* entriesOut) {
   const int32_t st = record("DeviceGetList", {static_cast<double>(maxEntries)});
   if (st != 0) return st;
   int16_t n = 0;
@@ -132,8 +133,12 @@ int32_t ScriptedCard::AIGetConfig(int32_t, AIConfigRecord* out) {
 
 int32_t ScriptedCard::GetErrorMessage(int32_t status, char text[80]) {
   calls_.push_back({"GetErrorMessage", {static_cast<double>(status)}});
+  if (const auto st = status_.find("GetErrorMessage"); st != status_.end() && st->second != 0) {
+    return st->second;
+  }
   const auto it = errorText_.find(status);
-  const std::string t = it != errorText_.end() ? it->second : "driver error " + std::to_string(status);
+  const std::string t =
+      it != errorText_.end() ? it->second : "driver error " + std::to_string(status);
   std::memset(text, 0, 80);
   std::strncpy(text, t.c_str(), 79);
   return 0;

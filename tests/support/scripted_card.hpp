@@ -25,7 +25,7 @@ class ScriptedCard : public CardDriver {
   ScriptedCard();
 
   // --- what the card answers ---
-  /// Every later call of op returns status.
+  /// Every later call of op returns status (GetErrorMessage then writes no text).
   void setStatus(const std::string& op, int32_t status);
   /// The nth next call of op (1 = the next one) returns status; the others keep theirs.
   void failCall(const std::string& op, int32_t status, int nth = 1);

@@ -112,6 +112,9 @@ void withActivity(Session& s, Activity activity, const std::string& label, F&& o
   c.begin(activity, label);
   try {
     operation();
+  } catch (const Unanswered&) {
+    c.end();
+    throw;
   } catch (const Interrupted&) {
     c.end();
     c.begin(Activity::Other, "abort");

@@ -84,6 +84,7 @@ void Console::begin(Activity activity, std::string label) {
   readings_ = 0;
   firstReading = {};
   lastReading = {};
+  unattendedPrompt_.clear();
 }
 
 void Console::end() {
@@ -200,6 +201,7 @@ void Console::handleInterrupts() {
 }
 
 void Console::yield() {
+  unattendedPrompt_.clear();  // a prompt after this is a new question, not a repeat
   if (onYield) onYield();
   handleInterrupts();
   drawProgress();
@@ -265,8 +267,23 @@ std::string Console::inputBox(const std::string& prompt, const std::string& titl
                               const std::string& defaultText) {
   const std::string head = (title.empty() ? "" : title + ": ") + prompt;
   if (options_.answers != Answers::Ask || !options_.interactive) {
-    line(head + " -> " + defaultText + " (default)");
-    return defaultText;
+    // The same prompt straight back means the controller refused what was offered; giving
+    // it again would loop for ever. Cancel instead, and if that is refused too the
+    // operation cannot go on without a person.
+    const std::string key = title + '\n' + prompt + '\n' + defaultText;
+    unattendedRepeats_ = key == unattendedPrompt_ ? unattendedRepeats_ + 1 : 0;
+    unattendedPrompt_ = key;
+    if (unattendedRepeats_ == 0) {
+      line(head + " -> " + defaultText + " (default)");
+      return defaultText;
+    }
+    if (unattendedRepeats_ == 1) {
+      line(head + " -> cancelled (" + defaultText + " was refused and nobody can answer)");
+      return {};
+    }
+    line(head + " -> nobody can answer");
+    throw Unanswered("nobody can answer " + (title.empty() ? prompt : title) + ": " + defaultText +
+                     " and a cancel were both refused");
   }
   const auto answer = readAnswer(head + " [" + defaultText + "]: ");
   return !answer || answer->empty() ? defaultText : *answer;

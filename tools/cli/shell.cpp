@@ -210,6 +210,9 @@ void Shell::call(const std::string& name, const std::vector<std::string>& args) 
   } catch (const refl::ValueError& e) {
     c.end();
     throw UsageError(std::string(e.what()) + " (" + signature(*m) + ")");
+  } catch (const Unanswered&) {
+    c.end();
+    throw;
   } catch (const Interrupted&) {
     c.end();
     session_.controller().CloseAllValves();
