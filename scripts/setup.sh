@@ -2,7 +2,7 @@
 # Installs the Debian packages the project builds with, when they are missing.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev libreadline-dev tmux)
+          libcli11-dev nlohmann-json3-dev libreadline-dev libcomedi-dev tmux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
