@@ -249,19 +249,26 @@ int32_t ComediCard::AIVoltageIn(int32_t handle, const AIVoltageInRequest& reques
   // Channel and range go to the kernel, which checks them.
   const auto ch = static_cast<unsigned>(request.channel);
   const auto range = static_cast<unsigned>(request.gainCode);
+  // The driver rewrites its control register at every reading and so puts counter 0 back
+  // on its internal clock: while the counter counts edges, its count is taken before the
+  // reading, the external clock restored after it, and the ticks in between discounted.
+  const Role role = o->counter0.role;
+  const bool counting = role == Role::Counting || role == Role::Measuring;
+  if (counting) {
+    if (const int32_t s = readCounter0(*o, false)) return s;
+  }
   lsampl_t raw = 0;
-  if (comedi_data_read(o->dev, kAI, ch, range, AREF_GROUND, &raw) < 0) return lastError();
+  const bool read = comedi_data_read(o->dev, kAI, ch, range, AREF_GROUND, &raw) >= 0;
+  const int32_t readError = read ? 0 : lastError();
+  if (counting) {
+    if (comedi_set_clock_source(o->dev, kCounter, 0, 1, 0) < 0) return lastError();
+    if (const int32_t s = readCounter0(*o, true)) return s;
+  }
+  if (!read) return readError;
   comedi_range* r = comedi_get_range(o->dev, kAI, ch, range);
   if (r == nullptr) return lastError();
   *request.voltage =
       static_cast<float>(comedi_to_phys(raw, r, comedi_get_maxdata(o->dev, kAI, ch)));
-  // The driver rewrites the control register on every reading and so drops counter 0's
-  // external clock: put it back while the counter counts edges.
-  const Role role = o->counter0.role;
-  if ((role == Role::Counting || role == Role::Measuring) &&
-      comedi_set_clock_source(o->dev, kCounter, 0, 1, 0) < 0) {
-    return lastError();
-  }
   return 0;
 }
 
@@ -318,7 +325,7 @@ int32_t ComediCard::CounterEventStart(int32_t handle, const CounterEventStartReq
   return 0;
 }
 
-int32_t ComediCard::readCounter0(Open& o) {
+int32_t ComediCard::readCounter0(Open& o, bool spurious) {
   lsampl_t raw = 0;
   if (comedi_data_read(o.dev, kCounter, 0, 0, 0, &raw) < 0) return lastError();
   lsampl_t data[2] = {INSN_CONFIG_8254_READ_STATUS, 0};
@@ -332,17 +339,21 @@ int32_t ComediCard::readCounter0(Open& o) {
   Counter0& c = o.counter0;
   if ((data[1] & kStatusNullCount) != 0) return 0;  // no edge yet: the count is not loaded
   const auto value = static_cast<uint16_t>(raw & 0xFFFF);
-  if (!c.loaded) {
-    // The loading edge is an event the counter itself does not count.
-    c.loaded = true;
-    c.events = 1 + static_cast<uint16_t>(0x10000 - value);
+  // Decrements since the last read (or since the count was loaded).
+  const uint16_t steps = static_cast<uint16_t>((c.loaded ? c.lastRaw : 0) - value);
+  if (spurious) {
+    c.skipped += steps;  // internal-clock ticks, not events
   } else {
-    c.events += static_cast<uint16_t>(c.lastRaw - value);
+    // The loading edge is an event the counter itself does not count down.
+    c.events += steps + (c.loaded ? 0 : 1);
+    if (!c.loaded) c.loadedByEvent = true;
   }
+  c.loaded = true;
   c.lastRaw = value;
-  // OUT rises when the count first reaches 0, after 65536 edges past the loading one; high
-  // before the reads have seen that many means a whole wrap went by between two reads.
-  if ((data[1] & kStatusOut) != 0 && c.events - 1 < 0x10000) c.overflow = true;
+  // OUT rises when the count first reaches 0, 65536 decrements after the load; high before
+  // the reads have seen that many means a whole wrap went by between two reads.
+  const uint64_t decrements = c.events - (c.loadedByEvent ? 1 : 0) + c.skipped;
+  if ((data[1] & kStatusOut) != 0 && decrements < 0x10000) c.overflow = true;
   if (c.events >= (uint64_t{1} << 32)) c.overflow = true;
   return 0;
 }
@@ -354,7 +365,7 @@ int32_t ComediCard::CounterEventRead(int32_t handle, const CounterEventReadReque
   if (request.overflow == nullptr || request.count == nullptr) return EFAULT;
   const Role role = o->counter0.role;
   if (request.counter == 0 && (role == Role::Counting || role == Role::Measuring)) {
-    if (const int32_t s = readCounter0(*o)) return s;
+    if (const int32_t s = readCounter0(*o, false)) return s;
     *request.count = static_cast<uint32_t>(o->counter0.events);
     *request.overflow = o->counter0.overflow ? 1 : 0;
     return 0;
@@ -447,7 +458,8 @@ double ComediCard::producedHighTime(int32_t handle) const {
 
 double ComediCard::measuredFrequency(int32_t handle) {
   Open* o = find(handle);
-  if (o == nullptr || o->counter0.role != Role::Measuring || readCounter0(*o) != 0) return -1.0;
+  if (o == nullptr || o->counter0.role != Role::Measuring || readCounter0(*o, false) != 0)
+    return -1.0;
   const double elapsed = seconds() - o->counter0.startSeconds;
   return elapsed > 0.0 ? static_cast<double>(o->counter0.events) / elapsed : 0.0;
 }

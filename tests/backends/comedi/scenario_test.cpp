@@ -87,7 +87,7 @@ TEST_P(ComediScenario, TheLaserRunsAndIsRefilledThroughTheComediBackEnd) {
   expectSafe();
 
   // External trigger: counter 0 counts the edges on its clock pin; every analog reading of
-  // the run would switch it back to the internal clock if the back end did not restore it.
+  // the run puts it on the internal clock, whose ticks the back end must not count.
   host().clearRecords();
   plant().setExternalTriggerRate(80.0);
   m->MaxNum = 2000;

@@ -30,7 +30,8 @@ struct Subdevice {
   unsigned flags = 0;
 };
 
-constexpr double kCounterClockHz = 1e6;  // counter 0's internal clock as the driver reports it
+constexpr double kCounterClockHz = 1e6;    // counter 0's internal clock as the driver reports it
+constexpr double kConversionTicks = 16.0;  // internal-clock ticks during one AI conversion
 
 /// Counter 0 of the 8254: mode, clock source and the count, from the edges of its source.
 struct Timer {
@@ -333,7 +334,11 @@ int comedi_data_read(comedi_t* it, unsigned int subd, unsigned int chan, unsigne
       // The driver rewrites the control register from its copy without the external-clock
       // bit: counter 0 runs on the internal clock again, while the driver still reports
       // the external one.
-      if (b.driver == "adv_pci1710" && b.timer.sourceActual != 0) b.setSource(0);
+      // The conversion takes about 16 us, which the counter then counts at 1 MHz.
+      if (b.driver == "adv_pci1710" && b.timer.sourceActual != 0) {
+        b.setSource(0);
+        b.timer.accumulated += morvand::comedi_standin::kConversionTicks;
+      }
       break;
     }
     case COMEDI_SUBD_AO:

@@ -75,10 +75,12 @@ class ComediCard final : public CardDriver {
   /// Counter 0 as the back end drives it: the 16-bit down-counter extended to 32 bits.
   struct Counter0 {
     Role role = Role::Idle;
-    bool loaded = false;    // the first clock edge after the write has loaded the count
-    uint16_t lastRaw = 0;   // count read last time
-    uint64_t events = 0;    // edges since the start, the loading edge included
-    bool overflow = false;  // a wrap happened that the reads could not account for
+    bool loaded = false;         // the first clock edge after the write has loaded the count
+    uint16_t lastRaw = 0;        // count read last time
+    uint64_t events = 0;         // edges since the start, the loading edge included
+    uint64_t skipped = 0;        // decrements by the internal clock during analog readings
+    bool loadedByEvent = false;  // an edge of the input loaded the count, not a clock tick
+    bool overflow = false;       // a wrap happened that the reads could not account for
     double startSeconds = 0.0;
     double highTime = 0.0;  // s, while generating
   };
@@ -98,7 +100,9 @@ class ComediCard final : public CardDriver {
   const Open* find(int32_t handle) const;
   int32_t checkCounter(const Open& o, int16_t counter) const;
   int32_t writeSafeOutputs(Open& o);
-  int32_t readCounter0(Open& o);
+  /// Reads counter 0 and brings the count up to date; with spurious the decrements since the
+  /// last read are internal-clock ticks, not events.
+  int32_t readCounter0(Open& o, bool spurious);
   double seconds();
 
   std::vector<Device> devices_;
