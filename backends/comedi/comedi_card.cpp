@@ -400,18 +400,29 @@ int32_t ComediCard::CounterPulseStart(int32_t handle, const CounterPulseStartReq
       request.highTime >= request.period || request.gateMode != 0) {
     return EINVAL;
   }
+  // N clocks of the internal clock per period, 2 to 65536 (written as 0). A period beyond
+  // that is refused before anything changes.
+  auto clocks = [&request](unsigned periodNs) {
+    return std::round(request.period / (periodNs * 1e-9));
+  };
+  auto fits = [](double n) { return n >= 2.0 && n <= 65536.0; };
+  double n = clocks(o->counterPeriodNs);
+  if (!fits(n)) return ERANGE;
   const auto c = static_cast<unsigned>(request.counter);
   if (comedi_set_clock_source(o->dev, kCounter, c, 0, 0) < 0) return lastError();
   unsigned source = 0, periodNs = 0;
   if (comedi_get_clock_source(o->dev, kCounter, c, &source, &periodNs) < 0) return lastError();
-  if (periodNs > 0) o->counterPeriodNs = periodNs;
-  const double tick = o->counterPeriodNs * 1e-9;
-  const double n = std::round(request.period / tick);
-  if (n < 2.0 || n > 65536.0) {
-    comedi_reset_channel(o->dev, kCounter, c);
-    if (c == 0) o->counter0 = Counter0{};
-    return ERANGE;  // the period is beyond what 16 bits of the counter clock can give
+  if (periodNs > 0 && periodNs != o->counterPeriodNs) {
+    // The driver reports another clock than assumed: the count follows what it reports.
+    o->counterPeriodNs = periodNs;
+    n = clocks(periodNs);
+    if (!fits(n)) {
+      comedi_reset_channel(o->dev, kCounter, c);
+      if (c == 0) o->counter0 = Counter0{};
+      return ERANGE;
+    }
   }
+  const double tick = o->counterPeriodNs * 1e-9;
   // Mode 3 is high for ceil(N/2) clocks, mode 2 for N-1: the nearer to the request wins.
   const double square = std::ceil(n / 2.0) * tick;
   const double narrowLow = (n - 1.0) * tick;
