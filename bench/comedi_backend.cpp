@@ -78,6 +78,16 @@ void BM_BackEnd_AIVoltageIn(benchmark::State& state) {
     benchmark::DoNotOptimize(v);
   }
 }
+// While counter 0 counts, each reading also reads the counter twice and restores its clock.
+void BM_BackEnd_AIVoltageInWhileCounting(benchmark::State& state) {
+  Rig r;
+  r.card->CounterEventStart(r.handle, {0, 0});
+  float v = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(r.card->AIVoltageIn(r.handle, {0, 0, 0, &v}));
+    benchmark::DoNotOptimize(v);
+  }
+}
 void BM_Direct_DataReadToPhys(benchmark::State& state) {
   Rig r;
   for (auto _ : state) {
@@ -171,6 +181,7 @@ BENCHMARK(BM_Direct_DioBitfieldWrite);
 BENCHMARK(BM_BackEnd_DioReadPortByte);
 BENCHMARK(BM_Direct_DioBitfieldRead);
 BENCHMARK(BM_BackEnd_AIVoltageIn);
+BENCHMARK(BM_BackEnd_AIVoltageInWhileCounting);
 BENCHMARK(BM_Direct_DataReadToPhys);
 BENCHMARK(BM_BackEnd_AOVoltageOut);
 BENCHMARK(BM_Direct_FromPhysDataWrite);

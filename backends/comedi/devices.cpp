@@ -3,6 +3,7 @@
 
 #include <comedilib.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,12 +26,15 @@ struct Board {
 constexpr Board kBoards[] = {
     {"pci1710", "PCI-1710"}, {"pci1710hg", "PCI-1710HG"}, {"pci1711", "PCI-1711"}};
 
-std::string errorText() { return comedi_strerror(comedi_errno()); }
-
-/// Empty when the node holds a supported board (device filled in), else why not.
-std::string identify(const std::string& path, Device& device) {
+/// Empty when the node holds a supported board (device filled in), else why not; missing
+/// tells a node that does not exist from one that cannot be used.
+std::string identify(const std::string& path, Device& device, bool* missing = nullptr) {
   comedi_t* dev = comedi_open(path.c_str());
-  if (dev == nullptr) return "cannot open " + path + ": " + errorText();
+  if (dev == nullptr) {
+    const int e = comedi_errno();
+    if (missing) *missing = e == ENOENT || e == ENODEV || e == ENXIO;
+    return "cannot open " + path + ": " + comedi_strerror(e);
+  }
   const char* driverName = comedi_get_driver_name(dev);
   const char* boardName = comedi_get_board_name(dev);
   const std::string driver = driverName ? driverName : "";
@@ -81,10 +85,11 @@ std::vector<Device> findDevices(const std::string& rest) {
     for (int minor = 0; minor <= kMaxMinor; ++minor) {
       const std::string path = "/dev/comedi" + std::to_string(minor);
       Device d;
-      const std::string why = identify(path, d);
+      bool missing = false;
+      const std::string why = identify(path, d, &missing);
       if (why.empty()) {
         found.push_back(d);
-      } else if (why.rfind("cannot open", 0) != 0) {
+      } else if (!missing) {
         seen += "; " + why;
       }
     }
