@@ -2,7 +2,7 @@
 # Installs the Debian packages the project builds with, when they are missing.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev libreadline-dev tmux)
+          libcli11-dev nlohmann-json3-dev libreadline-dev libcomedi-dev tmux)
 # The fuzzers (scripts/fuzz.sh) need clang and its libFuzzer runtime.
 if [ "${MORVAND_SETUP_FUZZ:-0}" = 1 ]; then
   packages+=(clang)
