@@ -2,6 +2,8 @@
 /// The controller class: one object controls one laser through the card context of its thread.
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -314,6 +316,21 @@ class Morvand : public Properties {
   bool writeAnalogOut(int16_t channel, float volts, const char* tag = nullptr);
   /// True when a card is selected (PCIcard not 0).
   bool cardSelected() const { return PCIcard != 0; }
+  /// Top of the range every analog output is configured for, V.
+  static constexpr float kAnalogOutVolts = 5.0f;
+  /// One driver command (a write to the card): inside a switch-off sequence a failing
+  /// command is sent once more before its status is reported. Reads never repeat.
+  bool commandOk(const std::function<int32_t()>& send, const char* tag = nullptr);
+  /// Runs the steps of a sequence that makes the laser safe: every step is attempted even
+  /// when an earlier one failed or threw, each command in it gets its second try, and the
+  /// first error is rethrown once all steps have run.
+  void switchOffSequence(std::initializer_list<std::function<void()>> steps);
+  /// True while a switch-off sequence runs (not while the host runs in one of its yields).
+  bool switchingOff() const { return card_.switchOffDepth > 0; }
+  /// The enable line, with the result of its write (false also without a card).
+  bool setEnableLine(bool on);
+  /// Closes every valve as the closing write of a gas procedure (a switch-off step).
+  void closeValvesSafely();
 
   // ---- private operations of the subsystems ----
   int16_t LaserListIndex(ListControl& list, int16_t code);
@@ -333,6 +350,8 @@ class Morvand : public Properties {
   int32_t estimatedPulses(double now) const;
   /// Stop sequence and pulse accounting.
   void runStopSequence();
+  /// Adds the run's pulses to CumTotalPulses and PulsesThisFill (OverflowError beyond 32 bits).
+  void accountRunPulses();
 
   // ---- gas procedures (src/gas) ----
   /// Refuses a gas procedure with an operator message while a run is active or, when

@@ -174,14 +174,23 @@ void Morvand::runStartSequence() {
 }
 
 void Morvand::runStopSequence() {
-  Enable(false);
-  if (TrigMode == 0) PulseReset();
-  Waiting(0.1);
-  MotorVStart(0);
-  VoltageOff();
-  Reset();
-  Waiting(3.0);
+  // A host handler that throws in one of the waits does not cut the sequence short: the
+  // motor stop, the voltage, the control lines and the accounting still follow.
+  switchOffSequence({
+      [&] { Enable(false); },
+      [&] {
+        if (TrigMode == 0) PulseReset();
+      },
+      [&] { Waiting(0.1); },
+      [&] { MotorVStart(0); },
+      [&] { VoltageOff(); },
+      [&] { Reset(); },
+      [&] { Waiting(3.0); },
+      [&] { accountRunPulses(); },
+  });
+}
 
+void Morvand::accountRunPulses() {
   // PulseNum already holds every pulse of the run, those before a pause or a rate change
   // included, so it is added once.
   CounterTotal = PulseNum;

@@ -39,10 +39,10 @@ void Morvand::GasFilterPress() {
   CloseAllValves();
   OpenValves(gas::kPatternFilterPress);
   {
-    gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+    gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
     Waiting(kFilterPressTime);
   }
-  CloseAllValves();
+  closeValvesSafely();
 }
 
 }  // namespace morvand

@@ -59,7 +59,7 @@ std::string pressureText(float torr) {
 bool Morvand::OpticsSevStart() {
   if (gasProcedureRefused(false)) return false;
   gas::ActiveMark active(gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
   const float& torr = gas_.PressTorr;
 
   // A step that ran out of time asks whether to go on; No ends the service.
@@ -105,7 +105,7 @@ bool Morvand::OpticsSevStart() {
     PressMes();
     if (elapsed > checkTime) {
       if (torr + kMinimumDrop > startPressure) {
-        CloseAllValves();
+        closeValvesSafely();
         operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
         return false;
       }
@@ -113,21 +113,21 @@ bool Morvand::OpticsSevStart() {
     }
   }
   if (torr > kPumpedOut) {
-    CloseAllValves();
+    closeValvesSafely();
     if (pumpProblemRefused()) return false;
   }
 
   HeliumFill();
   pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
   if (torr < kPurged) {
-    CloseAllValves();
+    closeValvesSafely();
     if (purgeProblemRefused()) return false;
   }
 
   Pumpout();
   pollPressure(kSecondPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
   if (torr > kPumpedOut) {
-    CloseAllValves();
+    closeValvesSafely();
     if (pumpProblemRefused()) return false;
   }
 
@@ -141,7 +141,7 @@ bool Morvand::OpticsSevStart() {
     if (torr > kHeliumFilled) break;
     if (fillElapsed >= kHeliumFillTime) {
       if (torr == kHeliumFilled) break;
-      CloseAllValves();
+      closeValvesSafely();
       operatorMessage(kLowHelium.text, kLowHelium.style, kLowHelium.title);
       return false;
     }
@@ -155,7 +155,7 @@ bool Morvand::OpticsSevStart() {
 bool Morvand::OpticsSevFinish() {
   if (gasProcedureRefused(true)) return false;
   gas::ActiveMark active(gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
 
   if (gasQuestionRefused(kServiceComplete.text, kServiceComplete.style, kServiceComplete.title,
                          kServiceCompleteNote)) {
@@ -167,19 +167,19 @@ bool Morvand::OpticsSevFinish() {
     Pumpout();
     pollPressure(kFinishPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
     if (pumpout == kFinishPumpouts) {
-      CloseAllValves();
+      closeValvesSafely();
       break;
     }
     HeliumFill();
     pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
-    CloseAllValves();
+    closeValvesSafely();
   }
   // Premix fill: it stops at the target, at either limit or when its time is over.
   const float stopAbove =
       std::min({fill_.FillPressLow, fill_.FillPressHigh, gas::fillCap(LaserTypeFlag)});
   GasFill();
   pollPressure(kFinishFillTime, PollStop::Above, stopAbove, true);
-  CloseAllValves();
+  closeValvesSafely();
   return true;
 }
 

@@ -40,13 +40,23 @@ float Morvand::HVTest() {
       break;
     }
   }
-  EnableDC();  // charge-mode and enable lines in one write
-  VoltageSet(volts);
-  VoltageMes();
-  Waiting(1.0);
-  // Two readings after the wait: the two-sample average then holds only settled values.
-  VoltageMes();
-  VoltageMes();
+  try {
+    EnableDC();  // charge-mode and enable lines in one write
+    VoltageSet(volts);
+    VoltageMes();
+    Waiting(1.0);
+    // Two readings after the wait: the two-sample average then holds only settled values.
+    VoltageMes();
+    VoltageMes();
+  } catch (...) {
+    // An error (a host handler that throws during the wait) ends the test: the head is not
+    // left charged behind it. The test's own error is the one the host gets.
+    try {
+      switchOffSequence({[this] { Enable(false); }, [this] { VoltageOff(); }});
+    } catch (...) {
+    }
+    throw;
+  }
   return HVoltage;
 }
 

@@ -60,7 +60,7 @@ void Morvand::MorvandStatus(bool CheckState) {
     filament = ThyratronMes();
     status();
     StateTest1711();
-    Enable(false);
+    switchOffSequence({[this] { Enable(false); }});
   }
   events().Measurements(temp, Pressure, HVoltage, filament, hv_.VoltTest);
 

@@ -124,7 +124,8 @@ TEST_F(LifecycleTest, AFailingCounterResetAtShutdownIsReportedAndTheShutdownGoes
   selectCard("PCI-1711");
   m_->CumTotalPulses = 999;
   card->setErrorText(5, "counter reset failed");
-  card->failCall("CounterReset", 5);
+  card->failCall("CounterReset", 5, 1);
+  card->failCall("CounterReset", 5, 2);  // the shutdown tries it once more
   destroy();
   EXPECT_EQ(host.messages, (Strings{"counter reset failed"}));
   EXPECT_EQ(card->texts("DeviceClose"), (Strings{"DeviceClose(42)"}));

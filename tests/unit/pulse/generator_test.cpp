@@ -148,18 +148,20 @@ TEST_F(GeneratorTest, HaltOnThe1712SkipsTheCounterSwitchButDoesEverythingElse) {
   EXPECT_EQ(m.flag2, 1);
 }
 
-TEST_F(GeneratorTest, AHaltWhoseCounterSwitchFailsIsReportedAndEndsThere) {
+TEST_F(GeneratorTest, AHaltWhoseCounterSwitchFailsTwiceIsReportedAndGoesOn) {
   Morvand& m = start("PCI-1711");
   m.flag2 = 0;
-  card->failCall("CounterFreqStart", 6);
+  card->failCall("CounterFreqStart", 6, 1);
+  card->failCall("CounterFreqStart", 6, 2);
   m.Halt();
   EXPECT_EQ(host.messages, (Strings{"driver error 6"}));
-  // The motor ramp ran before the switch; nothing of the sequence follows it.
-  EXPECT_EQ(lastOf(card->texts()), "GetErrorMessage(6)");
-  EXPECT_TRUE(card->texts("CounterReset").empty());
-  EXPECT_EQ(card->texts("AOVoltageOut"), (Strings{"AOVoltageOut(1, 0)"}));
-  EXPECT_EQ(card->texts("DioWritePortByte"), (Strings{"DioWritePortByte(0, 4, 0)"}));
-  EXPECT_EQ(m.flag2, 0);
+  // The switch is tried once more before the report; every later step still runs.
+  EXPECT_EQ(card->texts("CounterFreqStart"),
+            (Strings{"CounterFreqStart(0, 1, 0)", "CounterFreqStart(0, 1, 0)"}));
+  EXPECT_EQ(card->texts("CounterReset"), (Strings{"CounterReset(0)"}));
+  EXPECT_EQ(lastOf(card->texts("AOVoltageOut")), "AOVoltageOut(0, 0)");
+  EXPECT_EQ(lastOf(card->texts()), "DioWritePortByte(1, 128, 0)");
+  EXPECT_EQ(m.flag2, 1);
 }
 
 TEST_F(GeneratorTest, HaltWithoutACardDoesNothing) {
