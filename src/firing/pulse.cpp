@@ -66,8 +66,8 @@ void Morvand::Immediate(int16_t mChMode) {
 void Morvand::Halt() {
   if (!cardSelected()) return;
   // Every step is tried, also after a failed or throwing one.
+  // Firing stops first (generator, stop request, enable line); the motor ramps down after.
   switchOffSequence({
-      [&] { MotorVStart(0); },
       [&] {
         if (PCIcard == 1712) return;
         // The counter chosen on the card form is switched to frequency measurement, which
@@ -79,6 +79,8 @@ void Morvand::Halt() {
       },
       [&] { PulseReset(); },
       [&] { flag2 = 1; },  // a running run loop leaves at its next check
+      [&] { Enable(false); },
+      [&] { MotorVStart(0); },
       [&] { VoltageOff(); },
       [&] { Reset(); },
   });
