@@ -316,6 +316,11 @@ class Morvand : public Properties {
   bool writeAnalogOut(int16_t channel, float volts, const char* tag = nullptr);
   /// True when a card is selected (PCIcard not 0).
   bool cardSelected() const { return PCIcard != 0; }
+  /// CounterStart with its result: false after a reported failure or without a card.
+  bool startCounter(int16_t CounterNum);
+  /// MotorVStart; a ramp that belongs to a run (stopInterrupts) ends early once a stop is
+  /// asked (flag2 1), leaving the drive where it got to.
+  void motorRamp(int32_t mReprate, bool stopInterrupts);
   /// Top of the range every analog output is configured for, V.
   static constexpr float kAnalogOutVolts = 5.0f;
   /// One driver command (a write to the card): inside a switch-off sequence a failing
@@ -337,17 +342,31 @@ class Morvand : public Properties {
   void EnableDC();
 
   // ---- firing: the steps of LaserRun (src/firing/) ----
-  /// Start checks (budget, rate, pressure, temperature); false when the start is refused.
+  /// Start checks (budget, rate, pressure, temperature, set-point, energy scale); false when
+  /// the start is refused.
   bool runStartChecks();
-  /// Switches everything on and starts firing or standby.
-  void runStartSequence();
+  /// Switches everything on and starts firing or standby; false when the run has already
+  /// ended (the enable line could not be switched on; its message already given).
+  bool runStartSequence();
   /// One pass of the run loop; false when the run has ended (its message already given).
   bool runPass();
-  /// The firing branch of a pass; false when a voltage limit ended the run.
+  /// The firing branch of a pass; false when a voltage limit or a failed enable line ended
+  /// the run.
   bool runFiringStep();
+  /// Enable line on for firing; false (after "Laser Operation Stopped", flag2 1) when its
+  /// write failed on a selected card.
+  bool runEnableFiring();
+  /// Starts the counting counter; when it cannot be started the run estimates its pulses
+  /// from then on, and the host is told.
+  void runStartCounting();
+  /// True when the run's pulses are estimated from time and rate.
+  bool runEstimates() const { return CountDisabled || run_.estimating; }
   /// Pulses since t0 at the rate the generator runs at (RepRate with an external trigger),
   /// plus CounterTotal.
   int32_t estimatedPulses(double now) const;
+  /// What an error leaving the run leaves behind: the switching steps of the stop sequence
+  /// and the pulse accounting, each tried; their own errors give way to the first one.
+  void runStopAfterError() noexcept;
   /// Stop sequence and pulse accounting.
   void runStopSequence();
   /// Adds the run's pulses to CumTotalPulses and PulsesThisFill (OverflowError beyond 32 bits).
