@@ -81,11 +81,8 @@ bool Morvand::StandardCard() {
   const bool selected = SetPCIcard(0);
   if (selected) {
     // Safe state: enable off, valves closed, generator stopped, no charging voltage.
-    Reset();
-    CloseAllValves();
-    PulseOFF();
-    VoltageOff();
-    Enable(false);
+    switchOffSequence({[this] { Reset(); }, [this] { CloseAllValves(); }, [this] { PulseOFF(); },
+                       [this] { VoltageOff(); }, [this] { Enable(false); }});
   }
   return selected;
 }

@@ -30,10 +30,12 @@ Morvand::~Morvand() {
   flag2 = 1;  // a run loop that is still active leaves at its next check
   if (PCIcard != 0) {
     CardContext& card = CardContext::current();
+    // The shutdown is a switch-off sequence: its commands get their second try.
+    detail::SwitchOffScope switchingOff(card_.switchOffDepth);
     // A failing reset of the generator counter is reported, and the shutdown goes on:
     // skipping the rest would leave the fan, the generator and the card as they are and
     // lose the session's counts and selection.
-    step([&] { driverOk(card.driver().CounterReset(card.DeviceHandle, 0)); });
+    step([&] { commandOk([&] { return card.driver().CounterReset(card.DeviceHandle, 0); }); });
     step([&] { Waiting(0.1); });
     step([&] { Fan(true); });
     step([&] { Halt(); });

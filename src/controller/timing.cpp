@@ -2,6 +2,7 @@
 // goes through here and through the controller's Clock.
 
 #include <chrono>
+#include <utility>
 
 #include "morvand/morvand.hpp"
 
@@ -13,7 +14,16 @@ double Morvand::myTimer() {
   return std::chrono::duration<double>(clock_->now()).count();
 }
 
-void Morvand::yieldToHost() { host_.yield(); }
+void Morvand::yieldToHost() {
+  // What the host calls during a yield is not a step of the switch-off sequence that
+  // waits: its commands fail on the first status, as everywhere else.
+  struct Suspend {
+    int& depth;
+    int saved;
+    ~Suspend() { depth = saved; }
+  } suspend{card_.switchOffDepth, std::exchange(card_.switchOffDepth, 0)};
+  host_.yield();
+}
 
 void Morvand::Waiting(double WaitTime) {
   const double end = myTimer() + WaitTime;

@@ -2,6 +2,7 @@
 // through flag2 and the set-point properties, which each pass reads afresh.
 
 #include <cmath>
+#include <utility>
 
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -24,7 +25,7 @@ int32_t Morvand::estimatedPulses(double now) const {
   // its rate is the one the host gives in RepRate.
   const int32_t rate = TrigMode == 0 ? RepRateOld : RepRate;
   // Only whole pulses: a pulse is counted once it has fired, never half a period early.
-  return util::toInt32(std::floor((now - static_cast<double>(run_.t0)) * rate) + CounterTotal);
+  return util::toInt32(std::floor((now - run_.t0) * rate) + CounterTotal);
 }
 
 bool Morvand::runPass() {
@@ -43,6 +44,8 @@ bool Morvand::runPass() {
   }
   // A failed supply reading (-1.0) counts as a lost supply too.
   if (VoltTest12() < kSupplyMinimum) {
+    // The box waits for the operator: the laser is disabled before it opens.
+    if (PopupMessage) Enable(false);
     operatorMessage("LASER POWER OFF", 48, "POWER OFF");
     return false;
   }
@@ -61,7 +64,7 @@ bool Morvand::runPass() {
   const double now = myTimer();
   if (now > run_.tNext) {
     // One second per block: after a stall the block runs on consecutive passes.
-    run_.tNext = util::toSingle(static_cast<double>(run_.tNext) + 1.0);
+    run_.tNext += 1.0;
     TempMes();
     if (temp > model_.TempMax) {
       Enable(false);
@@ -86,8 +89,13 @@ bool Morvand::runFiringStep() {
   if (run_.flag2Old == 2) {
     // Resume: the pulses so far become the base of the new stretch.
     CounterTotal = PulseNum;
-    run_.t0 = util::toSingle(myTimer());
-    Enable(true);
+    run_.t0 = myTimer();
+    // The first firing of a run started in standby clears the counting counter as a firing
+    // start does: counts an earlier run or a rate measurement left there are not this run's.
+    const bool firstFiring = std::exchange(run_.countFromFirstFiring, false) && !CountDisabled;
+    if (firstFiring) CounterStop(card_.ExtTrigCounter);
+    if (!runEnableFiring()) return false;
+    if (firstFiring) runStartCounting();
     run_.flag2Old = 0;
     events().LaserMessenger("Laser Running");
     Waiting(0.02);
@@ -116,34 +124,47 @@ bool Morvand::runFiringStep() {
       VoltageSet(VoltSet);
     }
   } else if (run_.VoltSetOld != VoltSet) {
+    if (VoltSet > HiVoltMax) {
+      // Never sent to the charger: the run ends as at the constant-energy limit.
+      Enable(false);
+      operatorMessage("Maximum Voltage Reached", 64, "MAX VOLTAGE");
+      return false;
+    }
     run_.VoltSetOld = VoltSet;
     VoltageSet(VoltSet);
   }
 
   const int16_t counter = card_.ExtTrigCounter;
-  if (CountDisabled) {
+  if (runEstimates()) {
     PulseNum = estimatedPulses(myTimer());
   } else {
     if (CounterRead(counter) && TrigMode == 1) {
       ExtRepRate = util::toSingle(counters_.CountFreq[static_cast<size_t>(counter)]);
-      if (static_cast<double>(ExtRepRate) != ExtRepRate1) MotorVStart(RepRate);
+      if (static_cast<double>(ExtRepRate) != ExtRepRate1) motorRamp(RepRate, true);
     }
     PulseNum = counters_.CountNow[static_cast<size_t>(counter)];
   }
   events().LaserRunning(PulseNum, Energy);
 
+  if (TrigMode == 0 && RepRate != RepRateOld && RepRate > model_.RepRateMax) {
+    // The generator would stop while the run goes on: the request is refused, and the rate
+    // returns to the one the generator runs at (or, stopped, was last asked for).
+    RepRate = RepRateOld != 0 ? RepRateOld : run_.firingRate;
+    operatorMessage("REPETITION RATE IS OVERRANGE PLEASE RESET", 48, "OVERRANGE ERROR");
+  }
   if (TrigMode == 0 && RepRate != RepRateOld) {
     const bool slower = RepRate < RepRateOld;
-    if (!slower) MotorVStart(RepRate);
-    if (CountDisabled) {
+    if (!slower) motorRamp(RepRate, true);
+    if (runEstimates()) {
       // Fold the stretch fired at the old rate into the base before the rate changes.
       const double now = myTimer();
       PulseNum = estimatedPulses(now);
       CounterTotal = PulseNum;
-      run_.t0 = util::toSingle(now);
+      run_.t0 = now;
     }
     Pulse(RepRate);
-    if (slower) MotorVStart(RepRate);
+    run_.firingRate = RepRate;
+    if (slower) motorRamp(RepRate, true);
   }
   return true;
 }

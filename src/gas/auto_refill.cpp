@@ -25,7 +25,7 @@ void Morvand::GasAutoRefill() {
   if (!cardSelected()) return;
   if (gasProcedureRefused(true)) return;
   gas::ActiveMark active(gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
   const float& torr = gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the pump-and-premix opening ends every path.
@@ -41,7 +41,7 @@ void Morvand::GasAutoRefill() {
     if (torr < kLowChamber) {
       const auto& q = gas::kChamberLow760;
       if (gasQuestionRefused(q.text, q.style, q.title, kLowPressure.text)) {
-        CloseAllValves();
+        closeValvesSafely();
         return;
       }
       if (!preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
@@ -61,14 +61,14 @@ void Morvand::GasAutoRefill() {
       PressMes();
       if (elapsed > checkTime) {
         if (torr > pumpLimit) {
-          CloseAllValves();
+          closeValvesSafely();
           operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
           return;
         }
         checkTime = fill_.PumpoutTime;
       }
     }
-    CloseAllValves();
+    closeValvesSafely();
     PressMes();
     refillCycles(torr + gas::kMinimumRise, true);
   };

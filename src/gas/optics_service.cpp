@@ -50,7 +50,7 @@ constexpr const char* kServiceCompleteNote = "The Optics Service Complete";
 bool Morvand::OpticsSevStart() {
   if (gasProcedureRefused(false)) return false;
   gas::ActiveMark active(gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
   const float& torr = gas_.PressTorr;
 
   // A step that ran out of time asks whether to go on; No ends the service.
@@ -96,7 +96,7 @@ bool Morvand::OpticsSevStart() {
     PressMes();
     if (elapsed > checkTime) {
       if (torr + kMinimumDrop > startPressure) {
-        CloseAllValves();
+        closeValvesSafely();
         operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
         return false;
       }
@@ -104,21 +104,21 @@ bool Morvand::OpticsSevStart() {
     }
   }
   if (torr > kPumpedOut) {
-    CloseAllValves();
+    closeValvesSafely();
     if (pumpProblemRefused()) return false;
   }
 
   HeliumFill();
   pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
   if (torr < kPurged) {
-    CloseAllValves();
+    closeValvesSafely();
     if (purgeProblemRefused()) return false;
   }
 
   Pumpout();
   pollPressure(kSecondPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
   if (torr > kPumpedOut) {
-    CloseAllValves();
+    closeValvesSafely();
     if (pumpProblemRefused()) return false;
   }
 
@@ -132,7 +132,7 @@ bool Morvand::OpticsSevStart() {
     if (torr > kHeliumFilled) break;
     if (fillElapsed >= kHeliumFillTime) {
       if (torr == kHeliumFilled) break;
-      CloseAllValves();
+      closeValvesSafely();
       operatorMessage(kLowHelium.text, kLowHelium.style, kLowHelium.title);
       return false;
     }
@@ -146,7 +146,7 @@ bool Morvand::OpticsSevStart() {
 bool Morvand::OpticsSevFinish() {
   if (gasProcedureRefused(true)) return false;
   gas::ActiveMark active(gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
 
   if (gasQuestionRefused(kServiceComplete.text, kServiceComplete.style, kServiceComplete.title,
                          kServiceCompleteNote)) {
@@ -164,7 +164,7 @@ bool Morvand::OpticsSevFinish() {
     Pumpout();
     pollPressure(kFinishPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
     const bool pumpedOut = torr <= kPumpedOut;
-    if (pumpout == kFinishPumpouts) CloseAllValves();
+    if (pumpout == kFinishPumpouts) closeValvesSafely();
     if (!pumpedOut) {
       reportProblem("Pump Out Problem",
                     "Pump Out Problem: Pump out to " + gas::pressureText(torr) + " Torr");
@@ -172,7 +172,7 @@ bool Morvand::OpticsSevFinish() {
     if (pumpout == kFinishPumpouts) break;
     HeliumFill();
     pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
-    CloseAllValves();
+    closeValvesSafely();
     if (torr < kPurged) {
       reportProblem("Purge Problem",
                     "Purge Problem: Purge to " + gas::pressureText(torr) + " Torr");
@@ -183,7 +183,7 @@ bool Morvand::OpticsSevFinish() {
       std::min({fill_.FillPressLow, fill_.FillPressHigh, gas::fillCap(LaserTypeFlag)});
   GasFill();
   pollPressure(kFinishFillTime, PollStop::Above, stopAbove, true);
-  CloseAllValves();
+  closeValvesSafely();
   // A fill that ran out of time has not refilled the chamber.
   if (!(torr > stopAbove)) {
     operatorMessage(gas::fillShortText(torr, fill_.FillPressLow), gas::kOkWarning,

@@ -62,7 +62,13 @@ void Morvand::MorvandStatus(bool CheckState) {
     filament = ThyratronMes();
     status();
     StateTest1711();
-    Enable(wasOn && flag2 != 1);
+    // The enable line returns to the state it had before the poll; switching it off is a
+    // step that makes the laser safe.
+    if (wasOn && flag2 != 1) {
+      Enable(true);
+    } else {
+      switchOffSequence({[this] { Enable(false); }});
+    }
   }
   events().Measurements(temp, Pressure, HVoltage, filament, hv_.VoltTest);
 

@@ -59,45 +59,7 @@ struct Finding {
 /// reading the inputs), and a run that cannot enable, charge or count ended before it
 /// counts. Empty this list once that work is merged.
 using Key = std::tuple<std::string, std::string, std::string, uint64_t>;
-const std::set<Key> kAwaitingSwitchOffRetry = {
-    // A run that starts without its enable line, charging voltage or counter.
-    {"1710", "run", "DioWritePortByte", 5},
-    {"1710", "run", "AOConfig", 6},
-    {"1710", "run", "AOVoltageOut", 6},
-    {"1711", "run", "DioWritePortByte", 5},
-    {"1711", "run", "AOConfig", 6},
-    {"1711", "run", "AOVoltageOut", 6},
-    {"1712", "run", "DioSetPortMode", 5},
-    {"1712", "run", "DioWritePortByte", 5},
-    {"1712", "run", "AOConfig", 6},
-    {"1712", "run", "AOVoltageOut", 6},
-    {"1712", "run", "CounterEventStart", 1},
-    // The run's stop sequence: charging voltage 0, generator reset.
-    {"1710", "run", "AOVoltageOut", 10},
-    {"1710", "run", "CounterReset", 2},
-    {"1711", "run", "AOVoltageOut", 10},
-    {"1711", "run", "CounterReset", 2},
-    {"1712", "run", "AOVoltageOut", 10},
-    {"1712", "run", "CounterReset", 2},
-    // The last close of the gas procedures.
-    {"1710", "refill", "DioWritePortByte", 7},
-    {"1711", "refill", "DioWritePortByte", 7},
-    {"1712", "refill", "DioSetPortMode", 7},
-    {"1712", "refill", "DioWritePortByte", 7},
-    {"1710", "optics service", "DioWritePortByte", 14},
-    {"1711", "optics service", "DioWritePortByte", 14},
-    {"1712", "optics service", "DioSetPortMode", 14},
-    {"1712", "optics service", "DioWritePortByte", 14},
-    // The enable line switched off after the inputs were read.
-    {"1710", "warm-up", "DioWritePortByte", 10},
-    {"1711", "warm-up", "DioWritePortByte", 10},
-    {"1712", "warm-up", "DioSetPortMode", 20},
-    {"1712", "warm-up", "DioWritePortByte", 15},
-    {"1710", "status poll", "DioWritePortByte", 2},
-    {"1711", "status poll", "DioWritePortByte", 2},
-    {"1712", "status poll", "DioSetPortMode", 4},
-    {"1712", "status poll", "DioWritePortByte", 3},
-};
+const std::set<Key> kAwaitingSwitchOffRetry = {};
 
 class FaultSweep : public Scenario {
  protected:

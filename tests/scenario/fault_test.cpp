@@ -173,7 +173,9 @@ TEST_F(FaultTest, AFailedGeneratorResetAtTheEndIsReportedAndTheChargerIsStillOff
   openAndSkipWarmup();
   host().onLaserRunning = [&](int32_t n, float) {
     if (n >= 300) {
-      card().failOnce(sim::DriverOp::CounterReset);
+      // The stop sequence tries a failed reset once more: both tries fail.
+      card().failNth(sim::DriverOp::CounterReset, 1);
+      card().failNth(sim::DriverOp::CounterReset, 2);
       m->LaserStop();
     }
   };

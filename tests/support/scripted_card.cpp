@@ -38,6 +38,9 @@ void ScriptedCard::setStatus(const std::string& op, int32_t status) { status_[op
 void ScriptedCard::failCall(const std::string& op, int32_t status, int nth) {
   failures_[op][nth] = status;
 }
+void ScriptedCard::failText(const std::string& text, int32_t status, int times) {
+  textFailures_[text] = {status, times};
+}
 void ScriptedCard::setErrorText(int32_t status, const std::string& text) {
   errorText_[status] = text;
 }
@@ -85,6 +88,13 @@ int32_t ScriptedCard::record(const std::string& op, std::vector<double> fields) 
       }
     }
     f->second = next;
+  }
+  if (!textFailures_.empty()) {
+    auto t = textFailures_.find(calls_.back().text());
+    if (t != textFailures_.end() && t->second.second > 0) {
+      status = t->second.first;
+      --t->second.second;
+    }
   }
   if (onCall) onCall(calls_.back());
   return status;

@@ -29,6 +29,8 @@ class ScriptedCard : public CardDriver {
   void setStatus(const std::string& op, int32_t status);
   /// The nth next call of op (1 = the next one) returns status; the others keep theirs.
   void failCall(const std::string& op, int32_t status, int nth = 1);
+  /// The next `times` calls whose text (DriverCall::text) is exactly text return status.
+  void failText(const std::string& text, int32_t status, int times = 1);
   /// Error text for a status (default "driver error <status>").
   void setErrorText(int32_t status, const std::string& text);
   /// Constant reading of an analog input, V.
@@ -94,7 +96,8 @@ class ScriptedCard : public CardDriver {
  private:
   int32_t record(const std::string& op, std::vector<double> fields);
   std::map<std::string, int32_t> status_;
-  std::map<std::string, std::map<int, int32_t>> failures_;  // op -> (countdown -> status)
+  std::map<std::string, std::map<int, int32_t>> failures_;       // op -> (countdown -> status)
+  std::map<std::string, std::pair<int32_t, int>> textFailures_;  // text -> (status, times)
   std::map<int32_t, std::string> errorText_;
   std::map<int16_t, float> analog_;
   std::map<int16_t, std::deque<float>> analogQueue_;

@@ -153,6 +153,7 @@ TEST_F(RunLoopTest, OverTemperatureHaltsTheRunAsAnEventOrACriticalBox) {
 // ---- regulation ----
 
 TEST_F(RunLoopTest, ConstantEnergyClimbsToTheMaximumVoltageAndStopsThere) {
+  dir.write(49, 1);  // a model whose fluorine energy has a scale, with model 5's window
   for (bool popups : {false, true}) {
     Morvand& m = ready();
     m.PopupSet(popups);
@@ -190,6 +191,7 @@ TEST_F(RunLoopTest, ConstantEnergyClimbsToTheMaximumVoltageAndStopsThere) {
 }
 
 TEST_F(RunLoopTest, ConstantEnergyFallsToTheMinimumVoltageAndStopsThere) {
+  dir.write(49, 1);  // a model whose fluorine energy has a scale
   Morvand& m = ready();
   m.PopupSet(true);
   m.mode = 1;
@@ -396,7 +398,7 @@ TEST_F(RunLoopTest, AnErrorInAPassSwitchesTheLaserOffBeforeItReachesTheHost) {
   EXPECT_EQ(after, stopLines(true));
   // The error is the host's; the run does not end as if it had been stopped or completed.
   EXPECT_EQ(host.messages.back(), "Laser Running");
-  EXPECT_EQ(m.CumTotalPulses, 120);
+  EXPECT_EQ(m.CumTotalPulses, 120 + m.PulseNum);  // the pulses fired so far are accounted
 
   host.onLaserRunning = nullptr;
   stopAfter(m, 0.0);
