@@ -1,6 +1,7 @@
 // LaserRun: start checks, start sequence, the loop, the stop sequence and the pulse
 // accounting. The passes themselves are in run_loop.cpp.
 
+#include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -167,6 +168,13 @@ bool Morvand::runStartSequence() {
     return false;
   }
   VoltageSet(VoltSet);
+  // A charger that cannot be programmed cannot fire the laser: the run ends before a pulse
+  // is counted, as when the enable line cannot be switched on.
+  if (cardSelected() && CardContext::current().DriverStatus != 0) {
+    flag2 = 1;
+    events().LaserMessenger("Laser Operation Stopped");
+    return false;
+  }
 
   const char* text = nullptr;
   if (LaserStandby && TrigMode == 0) {

@@ -64,7 +64,7 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
       TempControl(0.1f);
       status();
       StateTest1711();
-      Enable(false);
+      switchOffSequence({[this] { Enable(false); }});
       nextReport += 1.0;
       events().Measurements(temp, Pressure, HVoltage, thyratron_.FilaVolt, hv_.VoltTest);
       events().Warmingup(util::toSingle(timeLeft), thyratron_.WarmupCancel);

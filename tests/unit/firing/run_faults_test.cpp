@@ -210,6 +210,19 @@ TEST_F(RunFaultsTest, ConstantEnergyWithoutAnEnergyScaleIsRefusedBeforeAnythingI
   EXPECT_TRUE(card->texts("DioWritePortByte").empty());
 }
 
+TEST_F(RunFaultsTest, ARunWhoseChargerCannotBeProgrammedEndsBeforeCountingAPulse) {
+  Morvand& m = ready();
+  host.onLaserRunning = [&](int32_t, float) {
+    if (firingTime() > 10.0) m.LaserStop();  // a run that fires on fails, not hangs
+  };
+  card->failText("AOConfig(0, 5, 0)", 7);
+  m.LaserRun(0);
+  EXPECT_EQ(host.messages, (Strings{"Starting Laser", "Laser Operation Stopped"}));
+  EXPECT_EQ(m.PulseNum, 0);
+  EXPECT_EQ(m.CumTotalPulses, 120);
+  EXPECT_EQ(callsFrom("Laser Operation Stopped", kStopPrefixes), stopLines(true));
+}
+
 TEST_F(RunFaultsTest, ARunThatCannotEnableTheLaserEndsBeforeCountingAPulse) {
   // At the start.
   Morvand& m = ready();
