@@ -4,6 +4,7 @@
 // leaves a truncated file.
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -101,7 +102,10 @@ std::string writeLine(const std::string& name, const std::string& line) {
       return "write failed (disk full?)";
     }
   }
-  if (std::rename(temp.c_str(), name.c_str()) != 0) {
+  // std::filesystem::rename replaces an existing file on Windows too (std::rename does not).
+  std::error_code replaceError;
+  std::filesystem::rename(temp, name, replaceError);
+  if (replaceError) {
     std::remove(temp.c_str());
     return "cannot replace the file";
   }
