@@ -120,8 +120,7 @@ static_assert(offsetof(PortReadRecord, value) == kPtr && sizeof(PortReadRecord) 
 static_assert(sizeof(AIConfigRecordRequest) == 4 && offsetof(AIConfigRecordRequest, gainCode) == 2);
 static_assert(offsetof(AIVoltageInRecord, gainCode) == 2 &&
               offsetof(AIVoltageInRecord, trigMode) == 4 &&
-              offsetof(AIVoltageInRecord, voltage) == kPtr &&
-              sizeof(AIVoltageInRecord) == 2 * kPtr);
+              offsetof(AIVoltageInRecord, voltage) == 8 && sizeof(AIVoltageInRecord) == 8 + kPtr);
 static_assert(offsetof(AOConfigRecordRequest, maxVolts) == 4 &&
               offsetof(AOConfigRecordRequest, minVolts) == 8 &&
               sizeof(AOConfigRecordRequest) == 12);
