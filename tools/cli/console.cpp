@@ -19,6 +19,9 @@ std::atomic<int> g_presses{0};
 std::atomic<bool> g_busy{false};
 
 extern "C" void onInterrupt(int) {
+#ifdef _WIN32
+  std::signal(SIGINT, onInterrupt);  // the Windows run time resets a handler once it ran
+#endif
   const int presses = ++g_presses;
   // A third press while something runs means the operator wants out whatever it costs.
   if (presses >= 3 && g_busy.load()) {
@@ -51,11 +54,15 @@ std::string iconWord(int16_t style) {
 int interruptPresses() { return g_presses.load(); }
 
 void installInterruptHandler() {
+#ifdef _WIN32
+  std::signal(SIGINT, onInterrupt);
+#else
   struct sigaction action {};
   action.sa_handler = onInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no restart: a prompt waiting for input returns on Ctrl-C
   sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 Console::Console(Options options, Clock& clock) : options_(std::move(options)), clock_(clock) {
