@@ -7,12 +7,15 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "morvand/card_context.hpp"
+#include "morvand/models.hpp"
 
 namespace morvand {
 
@@ -28,6 +31,40 @@ int16_t unattendedAnswer(int16_t style) {
     default:
       return kAnswerOk;
   }
+}
+
+void writeSettingsFiles(const std::string& directory, const std::string& model,
+                        const std::string& gas) {
+  const auto upper = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+  };
+  const ModelInfo* info = nullptr;
+  for (const ModelInfo& m : allModels()) {
+    if (upper(m.designation) == upper(model)) info = &m;
+  }
+  if (info == nullptr) throw SettingsError("Typedata", "no laser model \"" + model + "\"");
+  const GasInfo* gasInfo = nullptr;
+  for (const GasInfo& g : gases()) {
+    if (upper(g.name) == upper(gas)) gasInfo = &g;
+  }
+  if (gasInfo == nullptr || info->gasFor(gasInfo->code) != gasInfo->code) {
+    throw SettingsError("Typedata",
+                        std::string(info->designation) + " does not run on \"" + gas + "\"");
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(directory, ec);
+  const auto write = [&](const char* name, const std::string& line, bool always) {
+    const std::filesystem::path path = std::filesystem::path(directory) / name;
+    if (!always && std::filesystem::exists(path)) return;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << line << "\r\n";
+    if (!out.flush()) throw SettingsError(name, "cannot write " + path.string());
+  };
+  write("Paramdata", "25,0,0,0", false);
+  write("Typedata", std::to_string(info->code) + "," + std::to_string(gasInfo->code), true);
+  write("Counter", "0,0", false);
+  write("Industrial", "0", false);
 }
 
 struct ControllerThread::State final : HostServices, Events {

@@ -44,6 +44,13 @@ class QuestionHandler {
 /// Cancel button, else OK.
 int16_t unattendedAnswer(int16_t style);
 
+/// Writes the settings files of a new installation into directory (created when missing):
+/// model (designation, "LM-10") and gas ("KrF") always, the other files with their starting
+/// values only when missing, so counters survive a change of gas. SettingsError for an unknown
+/// model, a gas the model does not run on, or a file that cannot be written.
+void writeSettingsFiles(const std::string& directory, const std::string& model,
+                        const std::string& gas);
+
 /// What a controller thread opens.
 struct ControllerOptions {
   /// Address of the card back end ("sim:1711").
