@@ -5,9 +5,9 @@
 #include "morvand/controller_thread.hpp"
 
 #include <atomic>
+#include <cctype>
 #include <condition_variable>
 #include <deque>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <mutex>

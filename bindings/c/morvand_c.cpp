@@ -34,9 +34,7 @@ struct Callbacks final : morvand::Events, morvand::QuestionHandler {
 
   static morvand_value integer(morvand_type type, int64_t v) { return {type, v, 0.0, nullptr}; }
   static morvand_value number(morvand_type type, double v) { return {type, 0, v, nullptr}; }
-  static morvand_value text(const std::string& v) {
-    return {MORVAND_STRING, 0, 0.0, v.c_str()};
-  }
+  static morvand_value text(const std::string& v) { return {MORVAND_STRING, 0, 0.0, v.c_str()}; }
   static morvand_value boolean(bool v) { return {MORVAND_BOOLEAN, v ? -1 : 0, 0.0, nullptr}; }
 
   void raise(const char* name, std::vector<morvand_value>& values) {
@@ -322,16 +320,18 @@ morvand_status morvand_property_type(const char* name, morvand_type* type) {
   return guarded([&] {
     if (type == nullptr) return failure(MORVAND_BAD_ARGUMENT, "no place for the type (NULL)");
     const rf::PropertyInfo* p = rf::findProperty(name != nullptr ? name : "");
-    if (p == nullptr) return failure(MORVAND_BAD_NAME, "no property named \"" + std::string(name ? name : "") + "\"");
+    if (p == nullptr)
+      return failure(MORVAND_BAD_NAME,
+                     "no property named \"" + std::string(name ? name : "") + "\"");
     *type = static_cast<morvand_type>(p->type);
     return MORVAND_OK;
   });
 }
 
-#define MORVAND_CHECK_NAME(name)                                                                \
-  if ((name) == nullptr || rf::findProperty(name) == nullptr) {                                 \
-    return failure(MORVAND_BAD_NAME,                                                            \
-                   "no property named \"" + std::string((name) ? (name) : "") + "\"");          \
+#define MORVAND_CHECK_NAME(name)                                                       \
+  if ((name) == nullptr || rf::findProperty(name) == nullptr) {                        \
+    return failure(MORVAND_BAD_NAME,                                                   \
+                   "no property named \"" + std::string((name) ? (name) : "") + "\""); \
   }
 
 morvand_status morvand_get_integer(morvand_laser* laser, const char* name, int64_t* value) {
@@ -416,9 +416,9 @@ morvand_status morvand_set_text(morvand_laser* laser, const char* name, const ch
     MORVAND_CHECK_NAME(name)
     if (value == nullptr) return failure(MORVAND_BAD_ARGUMENT, "no text (NULL)");
     const rf::PropertyInfo* p = property(name);
-    setProperty(laser, p,
-                p->type == rf::Type::String ? rf::Value(std::string(value))
-                                            : rf::fromText(p->type, value));
+    setProperty(
+        laser, p,
+        p->type == rf::Type::String ? rf::Value(std::string(value)) : rf::fromText(p->type, value));
     return MORVAND_OK;
   });
 }
@@ -451,9 +451,8 @@ morvand_status morvand_call(morvand_laser* laser, const char* method, morvand_va
       }
       values.push_back(fromC(args[i], a.type, std::string(method) + " " + std::string(a.name)));
     }
-    rf::Value out = laser->thread->call([info, &values](Morvand& m) {
-      return info->invoke(m, values);
-    });
+    rf::Value out =
+        laser->thread->call([info, &values](Morvand& m) { return info->invoke(m, values); });
     laser->refTexts.clear();
     for (size_t i = 0; i < given; ++i) {
       if (!info->arguments[i].byReference) continue;
@@ -499,8 +498,9 @@ morvand_status morvand_inject(morvand_laser* laser, const char* fault, int on) {
       for (const std::string& f : t.call([&](Morvand&) { return t.backend().faultNames(); })) {
         names += (names.empty() ? "" : ", ") + f;
       }
-      return failure(MORVAND_BAD_NAME, "no fault \"" + name + "\" on " +
-                                           (names.empty() ? "this card" : "the simulator: " + names));
+      return failure(MORVAND_BAD_NAME,
+                     "no fault \"" + name + "\" on " +
+                         (names.empty() ? "this card" : "the simulator: " + names));
     }
     return MORVAND_OK;
   });

@@ -2,21 +2,20 @@
  * scalar arguments, events with a handler that stops the run, errors with their texts, and a
  * close that writes the settings back. */
 #define _POSIX_C_SOURCE 200809L
+#include "morvand/morvand_c.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 
-#include "morvand/morvand_c.h"
-
 static int failures = 0;
-#define CHECK(cond)                                                        \
-  do {                                                                     \
-    if (!(cond)) {                                                         \
-      fprintf(stderr, "%s:%d: %s (%s)\n", __FILE__, __LINE__, #cond,       \
-              morvand_last_error());                                       \
-      ++failures;                                                          \
-    }                                                                      \
+#define CHECK(cond)                                                                         \
+  do {                                                                                      \
+    if (!(cond)) {                                                                          \
+      fprintf(stderr, "%s:%d: %s (%s)\n", __FILE__, __LINE__, #cond, morvand_last_error()); \
+      ++failures;                                                                           \
+    }                                                                                       \
   } while (0)
 
 struct watch {
