@@ -2,7 +2,7 @@
 // a short method call submitted from another thread (idle and during a run, p50 and p99), the
 // time from LaserStop submitted to the enable line going off, how soon a waiting controller
 // starts a submitted call, and the processor time of a waiting controller.
-//   build/default/bench/bench_controller_thread [samples]
+//   build/default/bench/bench_controller_thread [samples] [runs-to-stop]
 
 #include "morvand/controller_thread.hpp"
 
@@ -40,12 +40,13 @@ double cpuSeconds() {
 /// The simulated card with the moment its enable line was last switched off.
 struct TimedDriver final : morvand::CardDriver {
   std::shared_ptr<morvand::CardDriver> d;
-  std::atomic<int64_t> enableOff{0};  // steady ns
+  std::atomic<int64_t> enableOff{0};  // steady ns of the first switch-off since cleared
   explicit TimedDriver(std::shared_ptr<morvand::CardDriver> inner) : d(std::move(inner)) {}
   int32_t DioWritePortByte(int32_t h, const morvand::PortWriteRequest& r) override {
     const int32_t status = d->DioWritePortByte(h, r);
     if (r.port == 0 && (r.mask & 0x80) != 0 && (r.value & 0x80) == 0) {
-      enableOff = Steady::now().time_since_epoch().count();
+      int64_t unset = 0;  // the first switch-off after the bench cleared it
+      enableOff.compare_exchange_strong(unset, Steady::now().time_since_epoch().count());
     }
     return status;
   }
@@ -112,8 +113,10 @@ struct TimedBackend final : morvand::Backend {
   void installLaser(int16_t model, int16_t gas) override { sim->installLaser(model, gas); }
 };
 
-struct CancelWarmup : morvand::Events {
+struct Watch : morvand::Events {
+  std::atomic<int> passes{0};
   void Warmingup(float, bool& Cancel) override { Cancel = true; }
+  void LaserRunning(int32_t, float) override { ++passes; }
 };
 
 template <class F>
@@ -130,7 +133,10 @@ std::vector<double> latencies(morvand::ControllerThread& ct, int samples, F fn) 
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int samples = argc > 1 ? std::atoi(argv[1]) : 2000;
+  // Each stop ends with the run's 3.1 s stop sequence in real time.
+  const int stopRuns = argc > 2 ? std::atoi(argv[2]) : 15;
   const auto dir = std::filesystem::temp_directory_path() / "morvand-bench-thread";
   morvand::writeSettingsFiles(dir.string(), "LM-10", "KrF");
   morvand::registerBackend(
@@ -145,7 +151,8 @@ int main(int argc, char** argv) {
   options.directory = dir.string();
   options.backend.speed = 1.0;  // real time
   morvand::ControllerThread ct(options);
-  ct.subscribe(std::make_shared<CancelWarmup>());
+  auto watch = std::make_shared<Watch>();
+  ct.subscribe(watch);
   ct.call([](Morvand& m) {
     m.StandardCard();
     m.MorvandStatus(false);
@@ -167,9 +174,12 @@ int main(int argc, char** argv) {
 
   // LaserStop from another thread to the enable line off, each on a fresh run.
   std::vector<double> stops;
-  for (int i = 0; i < 40; ++i) {
+  for (int i = 0; i < stopRuns; ++i) {
+    watch->passes = 0;
     auto r = ct.submit([](Morvand& m) { m.LaserRun(0); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(150 + (i * 7) % 50));
+    while (watch->passes < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds((i * 7) % 50));  // anywhere in a pass
+    timed->enableOff = 0;
     const auto t0 = Steady::now();
     ct.submit([](Morvand& m) { m.LaserStop(); });
     r.get();

@@ -165,10 +165,11 @@ struct ControllerThread::State final : HostServices, Events {
     return {};
   }
   void yield() override {
-    backend->step();
     // A close asked from another thread stops a run as the destruction sequence would.
     if (closing && controller) controller->flag2 = 1;
+    // Calls first: on a paced simulator the step is a short real pause.
     runSubmitted();
+    backend->step();
   }
   void beep() override {}
 
