@@ -4,7 +4,10 @@
 # the Windows build and its tests need (scripts/windows-ci.sh).
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev libreadline-dev libcomedi-dev tmux)
+          libcli11-dev nlohmann-json3-dev libreadline-dev libcomedi-dev tmux
+          python3-dev pybind11-dev python3-pytest)
+# The plotting example needs matplotlib: MORVAND_SETUP_EXAMPLES=1 installs it too.
+if [ "${MORVAND_SETUP_EXAMPLES:-0}" = "1" ]; then packages+=(python3-matplotlib); fi
 windows_packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64)
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"

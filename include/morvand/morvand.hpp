@@ -30,10 +30,12 @@ struct Limits {
 
 class Morvand : public Properties {
  public:
-  /// Runs the construction sequence: reads the settings files from the current directory
-  /// (SettingsError when one is missing, short or out of range) and loads the stored model.
+  /// Runs the construction sequence: reads the settings files from settingsDirectory (empty:
+  /// the current directory) (SettingsError when one is missing, short or out of range) and
+  /// loads the stored model. The destruction sequence writes them back to the same directory.
   /// host, events and clock must outlive the controller; no clock means the system clock.
-  explicit Morvand(HostServices& host, Events* events = nullptr, Clock* clock = nullptr);
+  explicit Morvand(HostServices& host, Events* events = nullptr, Clock* clock = nullptr,
+                   const std::string& settingsDirectory = {});
   /// Destruction sequence: stops a run, shuts the laser down, closes the card, writes the
   /// settings files. Never throws.
   ~Morvand();

@@ -5,8 +5,10 @@
 
 namespace morvand {
 
-Morvand::Morvand(HostServices& host, Events* events, Clock* clock)
+Morvand::Morvand(HostServices& host, Events* events, Clock* clock,
+                 const std::string& settingsDirectory)
     : host_(host), events_(events), clock_(clock != nullptr ? clock : &SystemClock::instance()) {
+  settings_.directory = settingsDirectory;
   loadSettings();
   PopupMessage = false;
   CountPeriod = 1.0;

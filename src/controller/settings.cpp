@@ -24,11 +24,16 @@ namespace morvand {
 
 namespace {
 
+/// Path of a settings file in directory ("" = the current directory).
+std::string inDirectory(const std::string& directory, const std::string& name) {
+  return directory.empty() ? name : (std::filesystem::path(directory) / name).string();
+}
+
 /// Reads the values of one settings file: values end at a comma or a line end.
 class SettingsReader {
  public:
-  explicit SettingsReader(const std::string& name) : name_(name) {
-    std::ifstream in(name, std::ios::binary);
+  SettingsReader(const std::string& directory, const std::string& name) : name_(name) {
+    std::ifstream in(inDirectory(directory, name), std::ios::binary);
     if (!in) throw SettingsError(name, "the file is missing or cannot be read");
     std::ostringstream all;
     all << in.rdbuf();
@@ -155,24 +160,24 @@ std::string writeLine(const std::string& name, const std::string& line) {
 
 void Morvand::loadSettings() {
   {
-    SettingsReader in("Paramdata");
+    SettingsReader in(settings_.directory, "Paramdata");
     TempSet = in.nextSingle("temperature set-point");
     settings_.ParamValue2 = in.nextInt16("second value");
     settings_.ParamValue3 = in.nextInt16("third value");
     settings_.ParamValue4 = in.nextSingle("fourth value");
   }
   {
-    SettingsReader in("Typedata");
+    SettingsReader in(settings_.directory, "Typedata");
     LaserTypeFlag = in.nextInt16("model code");
     GasFlag = in.nextInt16("gas selection");
   }
   {
-    SettingsReader in("Counter");
+    SettingsReader in(settings_.directory, "Counter");
     CumTotalPulses = in.nextInt32("lifetime pulse count");
     PulsesThisFill = in.nextInt32("pulses since the last fill");
   }
   {
-    SettingsReader in("Industrial");
+    SettingsReader in(settings_.directory, "Industrial");
     settings_.IndustrialValue = in.nextInt16("value");
   }
 }
@@ -189,7 +194,7 @@ std::string join(std::initializer_list<std::string> values) {
 }  // namespace
 
 bool Morvand::storeFile(const std::string& name, const std::string& line) {
-  const std::string reason = writeLine(name, line);
+  const std::string reason = writeLine(inDirectory(settings_.directory, name), line);
   if (reason.empty()) return true;
   operatorMessage("SETTINGS FILE " + name + " COULD NOT BE SAVED: " + reason, 48,
                   "SETTINGS NOT SAVED");

@@ -27,8 +27,12 @@ void Morvand::yieldToHost() {
 
 void Morvand::Waiting(double WaitTime) {
   const double end = myTimer() + WaitTime;
+  // The same end on the clock's own scale, for a host that can sleep until it.
+  const auto deadline = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::duration<double>(end < 0.0 ? 0.0 : end));
   while (myTimer() < end) {
     yieldToHost();
+    if (host_.waitUntil(deadline)) continue;
     if (LowCPU) clock_->sleepFor(std::chrono::milliseconds(1));
   }
 }
