@@ -190,6 +190,9 @@ TEST_F(SettingsTest, AWriteThatDoesNotReachTheDiskKeepsTheOldFile) {
   Morvand& m = make();
   m.CumTotalPulses = 777;
   const std::string before = dir.read("Counter");
+#ifdef _WIN32
+  GTEST_SKIP() << "a file that is always full exists only where /dev/full does";
+#endif
   std::filesystem::create_symlink("/dev/full", dir.path() / "Counter.tmp");
   destroy();
   EXPECT_EQ(dir.read("Counter"), before);
