@@ -126,44 +126,41 @@ struct Callbacks final : morvand::Events, morvand::QuestionHandler {
   }
 };
 
+/// Keeps text as the thread's error text and returns status.
+morvand_status failure(morvand_status status, std::string text) {
+  lastError = std::move(text);
+  return status;
+}
+
 /// Runs body and turns what it throws into a status and the thread's error text.
 template <class F>
 morvand_status guarded(F&& body) {
   lastError.clear();
-  const auto fail = [](morvand_status s, const char* what) {
-    lastError = what;
-    return s;
-  };
   try {
     return body();
   } catch (const morvand::ClosedError& e) {
-    return fail(MORVAND_CLOSED, e.what());
+    return failure(MORVAND_CLOSED, e.what());
   } catch (const rf::ValueError& e) {
-    return fail(MORVAND_BAD_TYPE, e.what());
+    return failure(MORVAND_BAD_TYPE, e.what());
   } catch (const morvand::IndexError& e) {
-    return fail(MORVAND_INDEX_ERROR, e.what());
+    return failure(MORVAND_INDEX_ERROR, e.what());
   } catch (const morvand::OverflowError& e) {
-    return fail(MORVAND_OVERFLOW_ERROR, e.what());
+    return failure(MORVAND_OVERFLOW_ERROR, e.what());
   } catch (const morvand::FloatError& e) {
-    return fail(MORVAND_FLOAT_ERROR, e.what());
+    return failure(MORVAND_FLOAT_ERROR, e.what());
   } catch (const morvand::ListError& e) {
-    return fail(MORVAND_LIST_ERROR, e.what());
+    return failure(MORVAND_LIST_ERROR, e.what());
   } catch (const morvand::SettingsError& e) {
-    return fail(MORVAND_SETTINGS_ERROR, e.what());
+    return failure(MORVAND_SETTINGS_ERROR, e.what());
   } catch (const morvand::BackendError& e) {
-    return fail(MORVAND_BACKEND_ERROR, e.what());
+    return failure(MORVAND_BACKEND_ERROR, e.what());
   } catch (const morvand::Error& e) {
-    return fail(MORVAND_ERROR, e.what());
+    return failure(MORVAND_ERROR, e.what());
   } catch (const std::exception& e) {
-    return fail(MORVAND_HOST_ERROR, e.what());
+    return failure(MORVAND_HOST_ERROR, e.what());
   } catch (...) {
-    return fail(MORVAND_HOST_ERROR, "unknown error");
+    return failure(MORVAND_HOST_ERROR, "unknown error");
   }
-}
-
-morvand_status failure(morvand_status status, std::string text) {
-  lastError = std::move(text);
-  return status;
 }
 
 const rf::PropertyInfo* property(const char* name) {
