@@ -11,6 +11,12 @@
 #ifdef MORVAND_HAVE_SIM
 #include "morvand/sim/backend.hpp"
 #endif
+#ifdef MORVAND_HAVE_COMEDI
+#include "morvand/comedi/comedi_card.hpp"
+#endif
+#ifdef MORVAND_HAVE_DRIVERLIB
+#include "morvand/driverlib/backend.hpp"
+#endif
 
 namespace morvand {
 namespace {
@@ -20,6 +26,15 @@ std::vector<BackendEntry> builtIn() {
 #ifdef MORVAND_HAVE_SIM
       {"sim:", &sim::openBackend,
        "the simulated laser: sim:1711, sim:1710, sim:1712 or sim:demo (a DEMO device)"},
+#endif
+#ifdef MORVAND_HAVE_COMEDI
+      {"comedi:", &comedi::openBackend,
+       "a PCI-1710 or PCI-1711 on Linux: comedi:/dev/comedi0, or comedi: for the first one found"},
+#endif
+#ifdef MORVAND_HAVE_DRIVERLIB
+      {"driver:", &driverlib::openBackend,
+       "the card through its driver library: driver: (adsapi32.dll) or "
+       "driver:C:\\path\\to\\library.dll"},
 #endif
   };
 }

@@ -47,6 +47,10 @@ class CardContext {
   void reset();
 
   int32_t DeviceHandle = 0;
+  /// True while DeviceHandle holds a device a selection opened and nothing closed yet.
+  bool deviceOpen = false;
+  /// Output ports 0 to 3 as the successful port writes left their lines.
+  std::array<int16_t, 4> outputLines{};
   /// Status of the last driver call, 0 = success.
   int32_t DriverStatus = 0;
   /// The driver's error text, up to the driver's terminator (at most 79 characters).

@@ -2,6 +2,7 @@
 /// What the host supplies to the controller (user-interface services), what the controller
 /// raises toward the host (events), and the list controls the two exchange.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,6 +39,14 @@ class HostServices {
                                const std::string& defaultText) = 0;
   /// Lets the host's event loop run; the host may call into the controller from here.
   virtual void yield() = 0;
+  /// Optional: blocks until the controller's clock reads deadline (ns, the controller's
+  /// Clock) or the host has work for the controller, whichever comes first, and returns true.
+  /// A host that does not provide it returns false and the controller's waits keep to
+  /// yielding and sleeping 1 ms per pass.
+  virtual bool waitUntil(std::chrono::nanoseconds deadline) {
+    (void)deadline;
+    return false;
+  }
   /// Audible signal.
   virtual void beep() = 0;
 };

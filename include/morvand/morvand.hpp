@@ -2,6 +2,8 @@
 /// The controller class: one object controls one laser through the card context of its thread.
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -27,10 +29,12 @@ struct Limits {
 
 class Morvand : public Properties {
  public:
-  /// Runs the construction sequence: reads the settings files from the current directory
-  /// (SettingsError when one is missing, short or out of range) and loads the stored model.
+  /// Runs the construction sequence: reads the settings files from settingsDirectory (empty:
+  /// the current directory) (SettingsError when one is missing, short or out of range) and
+  /// loads the stored model. The destruction sequence writes them back to the same directory.
   /// host, events and clock must outlive the controller; no clock means the system clock.
-  explicit Morvand(HostServices& host, Events* events = nullptr, Clock* clock = nullptr);
+  explicit Morvand(HostServices& host, Events* events = nullptr, Clock* clock = nullptr,
+                   const std::string& settingsDirectory = {});
   /// Destruction sequence: stops a run, shuts the laser down, closes the card, writes the
   /// settings files. Never throws.
   ~Morvand();
@@ -184,6 +188,9 @@ class Morvand : public Properties {
   void storeSettings();
   /// Writes one settings file atomically; false after reporting a failure.
   bool storeFile(const std::string& name, const std::string& line);
+  /// Text of a Single settings field; a non-finite value is saved as the field's initial
+  /// value and reported.
+  std::string savedSingle(const char* file, const char* field, float value, float initial);
   /// Writes "Typedata"; false after reporting a failure.
   bool storeTypedata();
 
@@ -209,25 +216,63 @@ class Morvand : public Properties {
   bool writeAnalogOut(int16_t channel, float volts, const char* tag = nullptr);
   /// True when a card is selected (PCIcard not 0).
   bool cardSelected() const { return PCIcard != 0; }
+  /// True when the last successful write left the high-voltage enable line on.
+  bool enableLineOn() const;
+  /// CounterStart with its result: false after a reported failure or without a card.
+  bool startCounter(int16_t CounterNum);
+  /// MotorVStart; a ramp that belongs to a run (stopInterrupts) ends early once a stop is
+  /// asked (flag2 1), leaving the drive where it got to.
+  void motorRamp(int32_t mReprate, bool stopInterrupts);
+  /// Top of the range every analog output is configured for, V.
+  static constexpr float kAnalogOutVolts = 5.0f;
+  /// One driver command (a write to the card): inside a switch-off sequence a failing
+  /// command is sent once more before its status is reported. Reads never repeat.
+  bool commandOk(const std::function<int32_t()>& send, const char* tag = nullptr);
+  /// Runs the steps of a sequence that makes the laser safe: every step is attempted even
+  /// when an earlier one failed or threw, each command in it gets its second try, and the
+  /// first error is rethrown once all steps have run.
+  void switchOffSequence(std::initializer_list<std::function<void()>> steps);
+  /// True while a switch-off sequence runs (not while the host runs in one of its yields).
+  bool switchingOff() const;
+  /// The enable line, with the result of its write (false also without a card).
+  bool setEnableLine(bool on);
+  /// Closes every valve as the closing write of a gas procedure (a switch-off step).
+  void closeValvesSafely();
 
   // ---- private operations of the subsystems ----
   int16_t LaserListIndex(ListControl& list, int16_t code);
   void EnableDC();
 
   // ---- firing: the steps of LaserRun (src/firing/) ----
-  /// Start checks (budget, rate, pressure, temperature); false when the start is refused.
+  /// Start checks (budget, rate, pressure, temperature, set-point, energy scale); false when
+  /// the start is refused.
   bool runStartChecks();
-  /// Switches everything on and starts firing or standby.
-  void runStartSequence();
+  /// Switches everything on and starts firing or standby; false when the run has already
+  /// ended (the enable line could not be switched on; its message already given).
+  bool runStartSequence();
   /// One pass of the run loop; false when the run has ended (its message already given).
   bool runPass();
-  /// The firing branch of a pass; false when a voltage limit ended the run.
+  /// The firing branch of a pass; false when a voltage limit or a failed enable line ended
+  /// the run.
   bool runFiringStep();
+  /// Enable line on for firing; false (after "Laser Operation Stopped", flag2 1) when its
+  /// write failed on a selected card.
+  bool runEnableFiring();
+  /// Starts the counting counter; when it cannot be started the run estimates its pulses
+  /// from then on, and the host is told.
+  void runStartCounting();
+  /// True when the run's pulses are estimated from time and rate.
+  bool runEstimates() const;
   /// Pulses since t0 at the rate the generator runs at (RepRate with an external trigger),
   /// plus CounterTotal.
   int32_t estimatedPulses(double now) const;
+  /// What an error leaving the run leaves behind: the switching steps of the stop sequence
+  /// and the pulse accounting, each tried; their own errors give way to the first one.
+  void runStopAfterError() noexcept;
   /// Stop sequence and pulse accounting.
   void runStopSequence();
+  /// Adds the run's pulses to CumTotalPulses and PulsesThisFill (OverflowError beyond 32 bits).
+  void accountRunPulses();
 
   // ---- gas procedures (src/gas) ----
   /// When a pressure poll of a gas procedure has reached its goal.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ class RecordingDriver : public CardDriver {
   void setStatus(DriverOp op, int32_t status);
   /// The nth call of op from now (1 = the next one) answers status; the others keep theirs.
   void failCall(DriverOp op, int32_t status, int nth = 1);
+  /// The next `times` calls whose text (DriverCall::text) is exactly text answer status.
+  void failText(const std::string& text, int32_t status, int times = 1);
   /// Drops every programmed status.
   void clearFailures();
 
@@ -59,7 +62,7 @@ class RecordingDriver : public CardDriver {
   /// Counts (and records) the call; returns the status it must answer instead of reaching
   /// the driver, or 0.
   int32_t enter(DriverOp op, std::vector<double> fields);
-  bool wantsFields() const { return keepCalls || onCall; }
+  bool wantsFields() const { return keepCalls || onCall || !textFailures_.empty(); }
 
   struct Injection {
     int32_t always = 0;
@@ -68,6 +71,7 @@ class RecordingDriver : public CardDriver {
   CardDriver& inner_;
   std::array<uint64_t, kDriverOpCount> counts_{};
   std::array<Injection, kDriverOpCount> injections_{};
+  std::map<std::string, std::pair<int32_t, int>> textFailures_;  // text -> (status, times)
   std::vector<DriverCall> calls_;
 };
 

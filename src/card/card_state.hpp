@@ -11,6 +11,22 @@ struct CardState {
   int32_t RepRateMin = 0;
   /// Counter that counts the laser's trigger pulses (0 on PCI-1710/1711, 2 on PCI-1712).
   int16_t ExtTrigCounter = 0;
+  /// Switch-off sequences in progress (they nest: Halt inside destruction, for example);
+  /// 0 again while the host runs in a yield of one.
+  int switchOffDepth = 0;
+};
+
+/// Marks a switch-off sequence for its lifetime: the card layer's commands then get their
+/// second try.
+class SwitchOffScope {
+ public:
+  explicit SwitchOffScope(int& depth) : depth_(depth) { ++depth_; }
+  ~SwitchOffScope() { --depth_; }
+  SwitchOffScope(const SwitchOffScope&) = delete;
+  SwitchOffScope& operator=(const SwitchOffScope&) = delete;
+
+ private:
+  int& depth_;
 };
 
 /// Per-counter rate state, positions 0 to 2.

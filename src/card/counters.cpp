@@ -43,16 +43,19 @@ int32_t readCount(CardContext& card, int16_t counter, uint32_t& count) {
 
 }  // namespace
 
-void Morvand::CounterStart(int16_t CounterNum) {
-  if (!cardSelected()) return;
+void Morvand::CounterStart(int16_t CounterNum) { startCounter(CounterNum); }
+
+bool Morvand::startCounter(int16_t CounterNum) {
+  if (!cardSelected()) return false;
   const std::size_t n = counterIndex(CounterNum);
   CardContext& card = CardContext::current();
-  if (!driverOk(startCounting(card, CounterNum))) return;
+  if (!driverOk(startCounting(card, CounterNum))) return false;
   state_->counters_.CountTime[n] = myTimer();
   state_->counters_.CountPrevTime[n] = state_->counters_.CountTime[n];
   state_->counters_.CountNow[n] = 0;
   state_->counters_.CountPrev[n] = 0;
   state_->counters_.CountActive[n] = true;
+  return true;
 }
 
 bool Morvand::CounterRead(int16_t CounterNum) {

@@ -36,8 +36,9 @@ bool Morvand::status() {
   card.portRead.value = nullptr;
   if (!driverOk(readStatus)) return false;
   // On the PCI-1712 the inputs share the valve port: reading turned it into an input, so
-  // it is made an output again with every valve closed.
-  if (card::cardModel(PCIcard).inputsOnValvePort) CloseAllValves();
+  // it is made an output again with the valve pattern in force (a gas procedure polled by
+  // the host keeps its valves open).
+  if (card::cardModel(PCIcard).inputsOnValvePort) OpenValves(ValveState);
   state = byte;
   return true;
 }

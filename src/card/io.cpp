@@ -1,7 +1,11 @@
-// The card layer's primitives: one port write, one analog reading, one analog output.
+// The card layer's primitives: one port write, one analog reading, one analog output, and
+// the switch-off sequence with the one repeated driver command.
 // Operations say what to write or read; these know the driver sequence and the reports.
 
+#include <exception>
+
 #include "morvand/card_context.hpp"
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
@@ -10,20 +14,53 @@ bool Morvand::driverOkOrTagged(int32_t status, const char* tag) {
   return tag != nullptr ? driverOkTagged(status, tag) : driverOk(status);
 }
 
+bool Morvand::commandOk(const std::function<int32_t()>& send, const char* tag) {
+  int32_t status = send();
+  // A single failing write must not leave the laser on: a switch-off step tries it once
+  // more, and only a second failure is reported. This is the only repeated driver call.
+  if (status != 0 && switchingOff()) status = send();
+  return driverOkOrTagged(status, tag);
+}
+
+bool Morvand::switchingOff() const { return state_->card_.switchOffDepth > 0; }
+
+void Morvand::switchOffSequence(std::initializer_list<std::function<void()>> steps) {
+  detail::SwitchOffScope scope(state_->card_.switchOffDepth);
+  std::exception_ptr first;
+  for (const auto& step : steps) {
+    try {
+      step();
+    } catch (...) {  // the steps after it still run; the host gets the first error
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first) std::rethrow_exception(first);
+}
+
 bool Morvand::writePort(int16_t port, int16_t mask, int16_t value, Tags tags, bool requireCard) {
   if (requireCard && !cardSelected()) return false;
   CardContext& card = CardContext::current();
   card.portMode.port = port;
   card.portMode.direction = 1;
   if (card.features.numProgrammablePorts > 0) {
-    const int32_t status = card.driver().DioSetPortMode(card.DeviceHandle, card.portMode);
-    if (!driverOkOrTagged(status, tags.first)) return false;
+    const auto setMode = [&] {
+      return card.driver().DioSetPortMode(card.DeviceHandle, card.portMode);
+    };
+    if (!commandOk(setMode, tags.first)) return false;
   }
   card.portWrite.port = port;
   card.portWrite.mask = mask;
   card.portWrite.value = value;
-  const int32_t status = card.driver().DioWritePortByte(card.DeviceHandle, card.portWrite);
-  return driverOkOrTagged(status, tags.second);
+  if (!commandOk(
+          [&] { return card.driver().DioWritePortByte(card.DeviceHandle, card.portWrite); },
+          tags.second)) {
+    return false;
+  }
+  if (port >= 0 && static_cast<size_t>(port) < card.outputLines.size()) {
+    int16_t& lines = card.outputLines[static_cast<size_t>(port)];
+    lines = static_cast<int16_t>((lines & ~mask) | (value & mask));
+  }
+  return true;
 }
 
 bool Morvand::readAnalog(int16_t channel, float& volts, Tags tags, bool requireCard) {
@@ -54,15 +91,15 @@ bool Morvand::readAnalog(int16_t channel, float& volts, Tags tags, bool requireC
 bool Morvand::configureAnalogOut(int16_t channel, const char* tag) {
   if (!cardSelected()) return false;
   CardContext& card = CardContext::current();
-  card.aoConfig = {channel, 5.0f, 0.0f};
-  return driverOkOrTagged(card.driver().AOConfig(card.DeviceHandle, card.aoConfig), tag);
+  card.aoConfig = {channel, kAnalogOutVolts, 0.0f};
+  return commandOk([&] { return card.driver().AOConfig(card.DeviceHandle, card.aoConfig); }, tag);
 }
 
 bool Morvand::writeAnalogOut(int16_t channel, float volts, const char* tag) {
   if (!cardSelected()) return false;
   CardContext& card = CardContext::current();
-  return driverOkOrTagged(
-      card.driver().AOVoltageOut(card.DeviceHandle, AOVoltageOutRequest{channel, volts}), tag);
+  const AOVoltageOutRequest request{channel, volts};
+  return commandOk([&] { return card.driver().AOVoltageOut(card.DeviceHandle, request); }, tag);
 }
 
 bool Morvand::writeAnalog(int16_t channel, float volts, Tags tags) {

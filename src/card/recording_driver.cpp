@@ -35,8 +35,13 @@ void RecordingDriver::failCall(DriverOp op, int32_t status, int nth) {
   injections_[i].atCall[counts_[i] + static_cast<uint64_t>(std::max(1, nth))] = status;
 }
 
+void RecordingDriver::failText(const std::string& text, int32_t status, int times) {
+  textFailures_[text] = {status, times};
+}
+
 void RecordingDriver::clearFailures() {
   for (auto& injection : injections_) injection = Injection{};
+  textFailures_.clear();
 }
 
 std::vector<std::string> RecordingDriver::texts() const {
@@ -61,6 +66,13 @@ int32_t RecordingDriver::enter(DriverOp op, std::vector<double> fields) {
   if (auto it = injection.atCall.find(n); it != injection.atCall.end()) {
     status = it->second;
     injection.atCall.erase(it);
+  }
+  if (!textFailures_.empty()) {
+    auto t = textFailures_.find(DriverCall{op, fields}.text());
+    if (t != textFailures_.end() && t->second.second > 0) {
+      status = t->second.first;
+      if (--t->second.second == 0) textFailures_.erase(t);
+    }
   }
   if (onCall) {
     const DriverCall call{op, std::move(fields)};

@@ -72,11 +72,8 @@ bool Morvand::StandardCard() {
   const bool selected = SetPCIcard(0);
   if (selected) {
     // Safe state: enable off, valves closed, generator stopped, no charging voltage.
-    Reset();
-    CloseAllValves();
-    PulseOFF();
-    VoltageOff();
-    Enable(false);
+    switchOffSequence({[this] { Reset(); }, [this] { CloseAllValves(); }, [this] { PulseOFF(); },
+                       [this] { VoltageOff(); }, [this] { Enable(false); }});
   }
   return selected;
 }
@@ -93,6 +90,11 @@ bool Morvand::SetPCIcard(int16_t lstDeviceIndex) {
   form.lstDevice.SetEnabled(true);
   form.lstDevice.SetListIndex(lstDeviceIndex);  // ListError beyond the last device
   const std::string name = form.lstDevice.Text();
+  // An entry without a name is no card (the name test below would take it for any model).
+  if (name.empty()) {
+    PCIcard = 0;
+    return false;
+  }
 
   const CardModel* model = nullptr;
   for (const auto& candidate : kCardModels) {
@@ -116,9 +118,22 @@ bool Morvand::SetPCIcard(int16_t lstDeviceIndex) {
   // A DEMO device is not opened: the lists below come from the features an earlier
   // selection left.
   if (!TestStr(name, "DEMO")) {
+    // One device open at a time: the one an earlier selection opened is closed first (a
+    // failure to close is reported and the new device is still opened).
+    if (card.deviceOpen) {
+      card.deviceOpen = false;
+      driverOk(card.driver().DeviceClose(&card.DeviceHandle));
+    }
+    // The driver numbers its devices itself; the list entry carries the number to open.
+    const int32_t deviceNum =
+        card.deviceList.at(static_cast<std::size_t>(lstDeviceIndex)).deviceNum;
     AIConfigRecord aiConfig{};
-    if (!driverOk(card.driver().DeviceOpen(lstDeviceIndex, &card.DeviceHandle)) ||
-        !driverOk(card.driver().DeviceGetFeatures(card.DeviceHandle, &card.features)) ||
+    if (!driverOk(card.driver().DeviceOpen(deviceNum, &card.DeviceHandle))) {
+      PCIcard = 0;
+      return false;
+    }
+    card.deviceOpen = true;
+    if (!driverOk(card.driver().DeviceGetFeatures(card.DeviceHandle, &card.features)) ||
         !driverOk(card.driver().AIGetConfig(card.DeviceHandle, &aiConfig))) {
       PCIcard = 0;
       return false;

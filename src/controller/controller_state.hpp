@@ -18,6 +18,8 @@ struct SettingsState {
   int16_t ParamValue3 = 0;
   float ParamValue4 = 0.0f;
   int16_t IndustrialValue = 0;
+  /// Directory of the four settings files; empty means the current directory.
+  std::string directory;
 };
 
 }  // namespace morvand::detail

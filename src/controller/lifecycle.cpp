@@ -6,9 +6,11 @@
 
 namespace morvand {
 
-Morvand::Morvand(HostServices& host, Events* events, Clock* clock)
+Morvand::Morvand(HostServices& host, Events* events, Clock* clock,
+                 const std::string& settingsDirectory)
     : state_(std::make_unique<State>(host, events,
                                      clock != nullptr ? clock : &SystemClock::instance())) {
+  state_->settings_.directory = settingsDirectory;
   loadSettings();
   PopupMessage = false;
   CountPeriod = 1.0;
@@ -32,14 +34,19 @@ Morvand::~Morvand() {
   flag2 = kRunStop;  // a run loop that is still active leaves at its next check
   if (PCIcard != 0) {
     CardContext& card = CardContext::current();
+    // The shutdown is a switch-off sequence: its commands get their second try.
+    detail::SwitchOffScope switchingOff(state_->card_.switchOffDepth);
     // A failing reset of the generator counter is reported, and the shutdown goes on:
     // skipping the rest would leave the fan, the generator and the card as they are and
     // lose the session's counts and selection.
-    step([&] { driverOk(card.driver().CounterReset(card.DeviceHandle, 0)); });
+    step([&] { commandOk([&] { return card.driver().CounterReset(card.DeviceHandle, 0); }); });
     step([&] { Waiting(0.1); });
     step([&] { Fan(true); });
     step([&] { Halt(); });
-    step([&] { driverOk(card.driver().DeviceClose(&card.DeviceHandle)); });
+    step([&] {
+      card.deviceOpen = false;
+      driverOk(card.driver().DeviceClose(&card.DeviceHandle));
+    });
   }
   step([&] { storeSettings(); });
 }

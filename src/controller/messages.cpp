@@ -40,11 +40,16 @@ int16_t Morvand::askComposed() {
 void Morvand::fetchErrorText(int32_t status) {
   // The driver writes a zero-terminated text into an 80-byte buffer; the text ends at the
   // terminator, whatever the rest of the buffer holds.
+  // A driver that has no text for the status (it fails the call or leaves the buffer
+  // empty) still gets a readable report: the status number.
   char buffer[80] = {};
   CardContext& card = CardContext::current();
-  card.driver().GetErrorMessage(status, buffer);
+  const int32_t textStatus = card.driver().GetErrorMessage(status, buffer);
   buffer[79] = '\0';
   card.ErrorText = std::string(buffer);
+  if (textStatus != 0 || card.ErrorText.empty()) {
+    card.ErrorText = "DRIVER ERROR " + std::to_string(status);
+  }
 }
 
 bool Morvand::driverOk(int32_t status) {

@@ -3,7 +3,9 @@
 // range; writing goes through a temporary file and a rename so a crash or a full disk never
 // leaves a truncated file.
 
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,15 +15,26 @@
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace morvand {
 
 namespace {
 
+/// Path of a settings file in directory ("" = the current directory).
+std::string inDirectory(const std::string& directory, const std::string& name) {
+  return directory.empty() ? name : (std::filesystem::path(directory) / name).string();
+}
+
 /// Reads the values of one settings file: values end at a comma or a line end.
 class SettingsReader {
  public:
-  explicit SettingsReader(const std::string& name) : name_(name) {
-    std::ifstream in(name, std::ios::binary);
+  SettingsReader(const std::string& directory, const std::string& name) : name_(name) {
+    std::ifstream in(inDirectory(directory, name), std::ios::binary);
     if (!in) throw SettingsError(name, "the file is missing or cannot be read");
     std::ostringstream all;
     all << in.rdbuf();
@@ -70,39 +83,74 @@ class SettingsReader {
   }
 
   float nextSingle(const char* what) {
-    const double v = next(what);
+    if (pos_ >= fields_.size()) {
+      throw SettingsError(name_, std::string("the file ends before the ") + what);
+    }
+    const std::string& text = fields_[pos_++];
+    float value = 0.0f;
     try {
-      return util::toSingle(v);
+      if (util::parseSingle(text, value)) return value;
     } catch (const OverflowError&) {
-      throw SettingsError(name_, std::string("the ") + what + " " + util::formatDouble(v) +
+      throw SettingsError(name_, std::string("the ") + what + " " + trimmed(text) +
                                      " is outside the single-precision range");
     }
+    throw SettingsError(name_, std::string("the ") + what + " \"" + text + "\" is not a number");
   }
 
  private:
   static bool isBlank(const std::string& s) {
     return s.find_first_not_of(" \t") == std::string::npos;
   }
+  static std::string trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string()
+                                      : s.substr(first, s.find_last_not_of(" \t") - first + 1);
+  }
   std::string name_;
   std::vector<std::string> fields_;
   size_t pos_ = 0;
 };
 
+const char* const kSettingsFiles[] = {"Paramdata", "Typedata", "Counter", "Industrial"};
+
+std::string temporaryName(const std::string& name) { return name + ".tmp"; }
+
+/// Removes the temporary files a write killed before its rename left behind. Only regular
+/// files: anything else in their place is left for the write to report.
+void removeStrayTemporaries() {
+  for (const char* name : kSettingsFiles) {
+    std::error_code ec;
+    const std::filesystem::path temp = temporaryName(name);
+    if (std::filesystem::is_regular_file(temp, ec)) std::filesystem::remove(temp, ec);
+  }
+}
+
+/// Writes the whole text and forces it to the disk; false on any failure, close included.
+bool writeDurably(std::FILE* out, const std::string& text) {
+  bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  ok = std::fflush(out) == 0 && ok;
+#ifdef _WIN32
+  ok = _commit(_fileno(out)) == 0 && ok;
+#else
+  ok = fsync(fileno(out)) == 0 && ok;
+#endif
+  return std::fclose(out) == 0 && ok;
+}
+
 /// Writes one line atomically; returns "" or the reason of the failure.
 std::string writeLine(const std::string& name, const std::string& line) {
-  const std::string temp = name + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return "cannot create " + temp;
-    out << line << "\r\n";
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      return "write failed (disk full?)";
-    }
+  removeStrayTemporaries();
+  const std::string temp = temporaryName(name);
+  std::FILE* out = std::fopen(temp.c_str(), "wb");
+  if (out == nullptr) return "cannot create " + temp;
+  if (!writeDurably(out, line + "\r\n")) {
+    std::remove(temp.c_str());
+    return "write failed (disk full?)";
   }
-  if (std::rename(temp.c_str(), name.c_str()) != 0) {
+  // filesystem::rename replaces an existing file everywhere (std::rename does not on Windows).
+  std::error_code ec;
+  std::filesystem::rename(temp, name, ec);
+  if (ec) {
     std::remove(temp.c_str());
     return "cannot replace the file";
   }
@@ -113,24 +161,24 @@ std::string writeLine(const std::string& name, const std::string& line) {
 
 void Morvand::loadSettings() {
   {
-    SettingsReader in("Paramdata");
+    SettingsReader in(state_->settings_.directory, "Paramdata");
     TempSet = in.nextSingle("temperature set-point");
     state_->settings_.ParamValue2 = in.nextInt16("second value");
     state_->settings_.ParamValue3 = in.nextInt16("third value");
     state_->settings_.ParamValue4 = in.nextSingle("fourth value");
   }
   {
-    SettingsReader in("Typedata");
+    SettingsReader in(state_->settings_.directory, "Typedata");
     LaserTypeFlag = in.nextInt16("model code");
     GasFlag = in.nextInt16("gas selection");
   }
   {
-    SettingsReader in("Counter");
+    SettingsReader in(state_->settings_.directory, "Counter");
     CumTotalPulses = in.nextInt32("lifetime pulse count");
     PulsesThisFill = in.nextInt32("pulses since the last fill");
   }
   {
-    SettingsReader in("Industrial");
+    SettingsReader in(state_->settings_.directory, "Industrial");
     state_->settings_.IndustrialValue = in.nextInt16("value");
   }
 }
@@ -147,7 +195,7 @@ std::string join(std::initializer_list<std::string> values) {
 }  // namespace
 
 bool Morvand::storeFile(const std::string& name, const std::string& line) {
-  const std::string reason = writeLine(name, line);
+  const std::string reason = writeLine(inDirectory(state_->settings_.directory, name), line);
   if (reason.empty()) return true;
   operatorMessage("SETTINGS FILE " + name + " COULD NOT BE SAVED: " + reason, kStyleWarning,
                   "SETTINGS NOT SAVED");
@@ -158,12 +206,24 @@ bool Morvand::storeTypedata() {
   return storeFile("Typedata", join({std::to_string(LaserTypeFlag), std::to_string(GasFlag)}));
 }
 
+std::string Morvand::savedSingle(const char* file, const char* field, float value, float initial) {
+  // The reader refuses a non-number, so it never reaches a file: the field starts over
+  // from its initial value, and the operator hears of it.
+  if (std::isfinite(value)) return util::formatSingle(value);
+  const std::string saved = util::formatSingle(initial);
+  operatorMessage(std::string("SETTINGS FILE ") + file + ": " + field +
+                      " IS NOT A FINITE NUMBER, SAVED AS " + saved,
+                  48, "SETTINGS VALUE REPLACED");
+  return saved;
+}
+
 void Morvand::storeSettings() {
   const std::pair<const char*, std::string> files[] = {
       {"Paramdata",
-       join({util::formatSingle(TempSet), std::to_string(state_->settings_.ParamValue2),
-             std::to_string(state_->settings_.ParamValue3),
-             util::formatSingle(state_->settings_.ParamValue4)})},
+       join({savedSingle("Paramdata", "TempSet", TempSet, Properties{}.TempSet),
+             std::to_string(state_->settings_.ParamValue2), std::to_string(state_->settings_.ParamValue3),
+             savedSingle("Paramdata", "ParamValue4", state_->settings_.ParamValue4,
+                         detail::SettingsState{}.ParamValue4)})},
       {"Typedata", join({std::to_string(LaserTypeFlag), std::to_string(GasFlag)})},
       {"Counter", join({std::to_string(CumTotalPulses), std::to_string(PulsesThisFill)})},
       {"Industrial", std::to_string(state_->settings_.IndustrialValue)},

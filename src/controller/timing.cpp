@@ -2,6 +2,7 @@
 // goes through here and through the controller's Clock.
 
 #include <chrono>
+#include <utility>
 
 #include "controller/state.hpp"
 #include "morvand/morvand.hpp"
@@ -14,12 +15,25 @@ double Morvand::myTimer() {
   return std::chrono::duration<double>(state_->clock_->now()).count();
 }
 
-void Morvand::yieldToHost() { state_->host_.yield(); }
+void Morvand::yieldToHost() {
+  // What the host calls during a yield is not a step of the switch-off sequence that
+  // waits: its commands fail on the first status, as everywhere else.
+  struct Suspend {
+    int& depth;
+    int saved;
+    ~Suspend() { depth = saved; }
+  } suspend{state_->card_.switchOffDepth, std::exchange(state_->card_.switchOffDepth, 0)};
+  state_->host_.yield();
+}
 
 void Morvand::Waiting(double WaitTime) {
   const double end = myTimer() + WaitTime;
+  // The same end on the clock's own scale, for a host that can sleep until it.
+  const auto deadline = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::duration<double>(end < 0.0 ? 0.0 : end));
   while (myTimer() < end) {
     yieldToHost();
+    if (state_->host_.waitUntil(deadline)) continue;
     if (LowCPU) state_->clock_->sleepFor(std::chrono::milliseconds(1));
   }
 }

@@ -8,8 +8,17 @@ struct RunState {
   float VoltSetOld = 0.0f;  ///< kV, set-point last sent in constant-voltage operation
   int16_t flag2Old = 0;     ///< state the loop last acted on: 0 firing, 2 standby
   bool active = false;      ///< a LaserRun is in progress
-  float t0 = 0.0f;          ///< myTimer s, start of the current stretch of steady firing
-  float tNext = 0.0f;       ///< myTimer s, when the once-a-second measurements are next due
+  /// myTimer s, start of the current stretch of steady firing. Double precision: a single
+  /// would round it by a quarter second after 24 days of uptime.
+  double t0 = 0.0;
+  double tNext = 0.0;  ///< myTimer s, when the once-a-second measurements are next due
+  /// PulseNum belongs to this run (the start has zeroed it), so an error may account it.
+  bool counting = false;
+  /// The run started in standby: its first firing restarts the counting counter.
+  bool countFromFirstFiring = false;
+  /// The counting counter could not be started: the run estimates its pulses.
+  bool estimating = false;
+  int32_t firingRate = 0;  ///< Hz, rate the run last asked the generator for
 };
 
 /// The pulse generator.

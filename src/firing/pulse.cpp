@@ -38,7 +38,10 @@ void Morvand::PulseOFF() {
     // Frequency-measurement mode takes counter 0 off the trigger output.
     CardContext& card = CardContext::current();
     const CounterFreqStartRequest request{kGeneratorCounter, 1, 0};
-    if (!driverOk(card.driver().CounterFreqStart(card.DeviceHandle, request))) return;
+    const bool switched =
+        commandOk([&] { return card.driver().CounterFreqStart(card.DeviceHandle, request); });
+    // In a switch-off sequence the reset is still tried after a failed switch.
+    if (!switched && !switchingOff()) return;
   }
   PulseReset();
 }
@@ -46,7 +49,10 @@ void Morvand::PulseOFF() {
 void Morvand::PulseReset() {
   if (!cardSelected()) return;
   CardContext& card = CardContext::current();
-  if (!driverOk(card.driver().CounterReset(card.DeviceHandle, kGeneratorCounter))) return;
+  if (!commandOk(
+          [&] { return card.driver().CounterReset(card.DeviceHandle, kGeneratorCounter); })) {
+    return;
+  }
   RepRateOld = 0;
   if (card::cardModel(PCIcard).generatorTakesCounter) CountDisabled = false;
 }
@@ -60,20 +66,25 @@ void Morvand::Immediate(int16_t mChMode) {
 
 void Morvand::Halt() {
   if (!cardSelected()) return;
-  MotorVStart(0);
-  if (card::cardModel(PCIcard).stopsByFrequencyMode) {
-    // The counter chosen on the card form is switched to frequency measurement, which takes
-    // it off the trigger output. Like every driver failure, a failing switch is reported and
-    // ends the sequence here.
-    CardContext& card = CardContext::current();
-    const auto counter = static_cast<int16_t>(card.form().lstChannelCount.ListIndex());
-    const CounterFreqStartRequest request{counter, 1, 0};
-    if (!driverOk(card.driver().CounterFreqStart(card.DeviceHandle, request))) return;
-  }
-  PulseReset();
-  flag2 = kRunStop;  // a running run loop leaves at its next check
-  VoltageOff();
-  Reset();
+  // Every step is tried, also after a failed or throwing one.
+  // Firing stops first (generator, stop request, enable line); the motor ramps down after.
+  switchOffSequence({
+      [&] {
+        if (!card::cardModel(PCIcard).stopsByFrequencyMode) return;
+        // The counter chosen on the card form is switched to frequency measurement, which
+        // takes it off the trigger output.
+        CardContext& card = CardContext::current();
+        const auto counter = static_cast<int16_t>(card.form().lstChannelCount.ListIndex());
+        const CounterFreqStartRequest request{counter, 1, 0};
+        commandOk([&] { return card.driver().CounterFreqStart(card.DeviceHandle, request); });
+      },
+      [&] { PulseReset(); },
+      [&] { flag2 = kRunStop; },  // a running run loop leaves at its next check
+      [&] { Enable(false); },
+      [&] { MotorVStart(0); },
+      [&] { VoltageOff(); },
+      [&] { Reset(); },
+  });
 }
 
 bool Morvand::ReprateSet() {

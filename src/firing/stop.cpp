@@ -67,7 +67,7 @@ std::string Morvand::MaxNumSet() {
       if (MaxNum <= kLargestBudget) return std::to_string(MaxNum);
       // Yes and No buttons.
       state_->msg_.MsgAnswer =
-          state_->host_.messageBox("TOO MANY PULSES, USE CONTINUOUS OPERATION", 4, "OVERFLOW");
+          state_->host_.messageBox("TOO MANY PULSES, USE CONTINUOUS OPERATION", kStyleYesNo, "OVERFLOW");
       if (state_->msg_.MsgAnswer == 6) break;
       continue;
     }

@@ -26,7 +26,7 @@ void Morvand::GasAutoRefill() {
   if (!cardSelected()) return;
   if (gasProcedureRefused(true)) return;
   gas::ActiveMark active(state_->gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
   const float& torr = state_->gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the pump-and-premix opening ends every path.
@@ -42,7 +42,7 @@ void Morvand::GasAutoRefill() {
     if (torr < kLowChamber) {
       const auto& q = gas::kChamberLow760;
       if (gasQuestionRefused(q.text, q.style, q.title, kLowPressure.text)) {
-        CloseAllValves();
+        closeValvesSafely();
         return;
       }
       if (!preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
@@ -62,14 +62,14 @@ void Morvand::GasAutoRefill() {
       PressMes();
       if (elapsed > checkTime) {
         if (torr > pumpLimit) {
-          CloseAllValves();
+          closeValvesSafely();
           operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
           return;
         }
         checkTime = state_->fill_.PumpoutTime;
       }
     }
-    CloseAllValves();
+    closeValvesSafely();
     PressMes();
     refillCycles(torr + gas::kMinimumRise, true);
   };

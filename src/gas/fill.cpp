@@ -22,6 +22,7 @@ bool Morvand::GasFill() {
 bool Morvand::GasPumpout() { return OpenValves(gas::kPatternPumpout); }
 
 void Morvand::FillLaser() {
+  if (gasProcedureRefused(false)) return;  // not during a run
   // Both texts always go out as events: the host's own fill panel shows them.
   events().LaserMessenger(
       "Is a Cylinder of Premix gas Attached to the Laser, and has the line been pumped out?");
@@ -37,13 +38,14 @@ void Morvand::FillLaser() {
 
 void Morvand::GasFilterPress() {
   if (!cardSelected()) return;
+  if (gasProcedureRefused(false)) return;  // not during a run
   CloseAllValves();
   OpenValves(gas::kPatternFilterPress);
   {
-    gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+    gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
     Waiting(kFilterPressTime);
   }
-  CloseAllValves();
+  closeValvesSafely();
 }
 
 }  // namespace morvand

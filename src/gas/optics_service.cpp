@@ -2,7 +2,6 @@
 // then purged and refilled with premix when the service is complete.
 
 #include <algorithm>
-#include <charconv>
 #include <string>
 
 #include "controller/state.hpp"
@@ -46,31 +45,23 @@ constexpr gas::Message kServiceNow{
 constexpr gas::Message kServiceComplete{"Is the Optics Service Complete?", gas::kYesNoCancel,
                                         "OPTICS SERVICE"};
 constexpr const char* kServiceCompleteNote = "The Optics Service Complete";
-
-/// Torr as the operator reads it: the shortest text of the single, at most seven significant
-/// digits ("129", not the "129.00002" that a gauge voltage of 0.3 V converts to).
-std::string pressureText(float torr) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, torr, std::chars_format::general, 7).ptr;
-  return std::string(text, end);
-}
 }  // namespace
 
 bool Morvand::OpticsSevStart() {
   if (gasProcedureRefused(false)) return false;
   gas::ActiveMark active(state_->gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
   const float& torr = state_->gas_.PressTorr;
 
   // A step that ran out of time asks whether to go on; No ends the service.
   const auto pumpProblemRefused = [&] {
-    const std::string p = pressureText(torr);
+    const std::string p = gas::pressureText(torr);
     return gasQuestionRefused("Pump out to " + p + " Torr, do you want to procede?",
                               gas::kYesNoWarning, "Pump Out Problem",
                               "Pump Out Problem: Pump out to " + p + " Torr");
   };
   const auto purgeProblemRefused = [&] {
-    const std::string p = pressureText(torr);
+    const std::string p = gas::pressureText(torr);
     return gasQuestionRefused("Purge to " + p + " Torr, do you want to procede?",
                               gas::kYesNoWarning, "Purge Problem",
                               "Purge Problem: Purge to " + p + " Torr");
@@ -105,7 +96,7 @@ bool Morvand::OpticsSevStart() {
     PressMes();
     if (elapsed > checkTime) {
       if (torr + kMinimumDrop > startPressure) {
-        CloseAllValves();
+        closeValvesSafely();
         operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
         return false;
       }
@@ -113,21 +104,21 @@ bool Morvand::OpticsSevStart() {
     }
   }
   if (torr > kPumpedOut) {
-    CloseAllValves();
+    closeValvesSafely();
     if (pumpProblemRefused()) return false;
   }
 
   HeliumFill();
   pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
   if (torr < kPurged) {
-    CloseAllValves();
+    closeValvesSafely();
     if (purgeProblemRefused()) return false;
   }
 
   Pumpout();
   pollPressure(kSecondPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
   if (torr > kPumpedOut) {
-    CloseAllValves();
+    closeValvesSafely();
     if (pumpProblemRefused()) return false;
   }
 
@@ -141,7 +132,7 @@ bool Morvand::OpticsSevStart() {
     if (torr > kHeliumFilled) break;
     if (fillElapsed >= kHeliumFillTime) {
       if (torr == kHeliumFilled) break;
-      CloseAllValves();
+      closeValvesSafely();
       operatorMessage(kLowHelium.text, kLowHelium.style, kLowHelium.title);
       return false;
     }
@@ -155,31 +146,50 @@ bool Morvand::OpticsSevStart() {
 bool Morvand::OpticsSevFinish() {
   if (gasProcedureRefused(true)) return false;
   gas::ActiveMark active(state_->gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
 
   if (gasQuestionRefused(kServiceComplete.text, kServiceComplete.style, kServiceComplete.title,
                          kServiceCompleteNote)) {
     return false;
   }
   Punits = gas::kUnitsTorr;
+  const float& torr = state_->gas_.PressTorr;
+  // A pump-out or purge that runs out of time is reported as the start reports it, and the
+  // service goes on: the next steps dilute the air further.
+  const auto reportProblem = [&](const char* title, const std::string& text) {
+    operatorMessage(text, gas::kOkWarning, title);
+  };
   // Pump, purge, pump, purge, pump: the air let in with the optics is diluted away.
   for (int pumpout = 1; pumpout <= kFinishPumpouts; ++pumpout) {
     Pumpout();
     pollPressure(kFinishPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
-    if (pumpout == kFinishPumpouts) {
-      CloseAllValves();
-      break;
+    const bool pumpedOut = torr <= kPumpedOut;
+    if (pumpout == kFinishPumpouts) closeValvesSafely();
+    if (!pumpedOut) {
+      reportProblem("Pump Out Problem",
+                    "Pump Out Problem: Pump out to " + gas::pressureText(torr) + " Torr");
     }
+    if (pumpout == kFinishPumpouts) break;
     HeliumFill();
     pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
-    CloseAllValves();
+    closeValvesSafely();
+    if (torr < kPurged) {
+      reportProblem("Purge Problem",
+                    "Purge Problem: Purge to " + gas::pressureText(torr) + " Torr");
+    }
   }
   // Premix fill: it stops at the target, at either limit or when its time is over.
   const float stopAbove = std::min(
       {state_->fill_.FillPressLow, state_->fill_.FillPressHigh, gas::fillCap(LaserTypeFlag)});
   GasFill();
   pollPressure(kFinishFillTime, PollStop::Above, stopAbove, true);
-  CloseAllValves();
+  closeValvesSafely();
+  // A fill that ran out of time has not refilled the chamber.
+  if (!(torr > stopAbove)) {
+    operatorMessage(gas::fillShortText(torr, state_->fill_.FillPressLow), gas::kOkWarning,
+                    gas::kFillShortTitle);
+    return false;
+  }
   return true;
 }
 

@@ -33,7 +33,7 @@ constexpr gas::Message kPreFillTimeout{
 void Morvand::GasPartialRefill() {
   if (gasProcedureRefused(true)) return;
   gas::ActiveMark active(state_->gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { CloseAllValves(); });
+  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
   const float& torr = state_->gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the model with the high-pressure head also
@@ -44,7 +44,7 @@ void Morvand::GasPartialRefill() {
     Punits = gas::kUnitsTorr;
     const auto& cylinder = kPremixCylinder;
     if (gasQuestionRefused(cylinder.text, cylinder.style, cylinder.title, cylinder.text)) {
-      CloseAllValves();
+      closeValvesSafely();
       return;
     }
     PressMes();
@@ -57,7 +57,7 @@ void Morvand::GasPartialRefill() {
     if (torr < kPumpDownTarget) {
       if (gasQuestionRefused(kChamberLow.text, kChamberLow.style, kChamberLow.title,
                              kLowPressure.text)) {
-        CloseAllValves();
+        closeValvesSafely();
         return;
       }
       if (!preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
@@ -70,7 +70,7 @@ void Morvand::GasPartialRefill() {
     const double start = myTimer();
     float checkTime = gas::pumpCheckTime(LaserTypeFlag);
     const auto pumpFailed = [&] {
-      CloseAllValves();
+      closeValvesSafely();
       operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
     };
     while (torr > kPumpDownTarget) {
@@ -83,7 +83,7 @@ void Morvand::GasPartialRefill() {
         checkTime = state_->fill_.PartialPumpoutTime;
       }
     }
-    CloseAllValves();
+    closeValvesSafely();
     PressMes();
     refillCycles(torr + gas::kMinimumRise, false);
   };

@@ -48,13 +48,13 @@ bool Morvand::preFill(float target, const gas::Message& announce, const gas::Mes
   while (torr < target) {
     PressMes();
     if (util::toSingle(myTimer() - start) > gas::kPreFillTimeout) {
-      CloseAllValves();
+      closeValvesSafely();
       operatorMessage(timeout.text, timeout.style, timeout.title);
       return false;
     }
     yieldToHost();
   }
-  CloseAllValves();
+  closeValvesSafely();
   return true;
 }
 
@@ -76,7 +76,7 @@ void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
         // A first cycle that has not lifted the pressure after a few seconds has no gas
         // coming in (empty cylinder, closed manual valve).
         if (elapsed > gas::kRiseCheckTime && torr < fillLimit) {
-          CloseAllValves();
+          closeValvesSafely();
           operatorMessage(gas::kFillNoRise.text, gas::kFillNoRise.style, gas::kFillNoRise.title);
           return;
         }
@@ -85,14 +85,22 @@ void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
       // The target is tested first, so the limits act only on readings at or below it.
       if (torr > state_->fill_.FillPressLow) break;
       if (torr > state_->fill_.FillPressHigh || torr > cap) {
-        CloseAllValves();
+        closeValvesSafely();
         operatorMessage(gas::kOverPressure.text, gas::kOverPressure.style,
                         gas::kOverPressure.title);
         return;
       }
     }
-    CloseAllValves();
-    if (cycle == gas::kMaxFillCycles) return;
+    closeValvesSafely();
+    if (cycle == gas::kMaxFillCycles) {
+      // Five cycles were not enough (a weak cylinder, a leak): the operator must know the
+      // laser is short of its fill pressure.
+      if (torr < state_->fill_.FillPressLow) {
+        operatorMessage(gas::fillShortText(torr, state_->fill_.FillPressLow), gas::kOkWarning,
+                        gas::kFillShortTitle);
+      }
+      return;
+    }
     // Let the gas settle before judging whether another top-up is needed.
     Waiting(gas::kSettlingTime);
     PressMes();

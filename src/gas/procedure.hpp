@@ -2,8 +2,10 @@
 // What the gas procedures share: their operator messages, their pressure thresholds and the
 // marker that a procedure is running.
 
+#include <charconv>
 #include <cstdint>
 #include <exception>
+#include <string>
 #include <utility>
 
 #include "morvand/host.hpp"
@@ -42,6 +44,21 @@ inline constexpr Message kLaserRunning{"STOP THE LASER BEFORE STARTING A GAS PRO
 inline constexpr Message kNoFillTarget{
     "NO FILL PRESSURE IS DEFINED FOR THIS LASER AND GAS, PROCEDURE CANCELLED", kOkWarning,
     "NO FILL PRESSURE"};
+
+/// Torr as the operator reads it: the shortest text of the single, at most seven significant
+/// digits ("129", not the "129.00002" that a gauge voltage of 0.3 V converts to).
+inline std::string pressureText(float torr) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, torr, std::chars_format::general, 7).ptr;
+  return std::string(text, end);
+}
+
+/// A fill that ended by time below its fill pressure, naming what it reached.
+inline std::string fillShortText(float reached, float fillPressure) {
+  return "FILL INCOMPLETE, THE CHAMBER PRESSURE REACHED " + pressureText(reached) +
+         " TORR, THE FILL PRESSURE IS " + pressureText(fillPressure) + " TORR";
+}
+inline constexpr const char* kFillShortTitle = "FILL INCOMPLETE";
 
 /// Valve patterns of the gas procedures (bit 0 pump, 1 premix, 2 helium, 3 main, 4 vacuum).
 inline constexpr int16_t kPatternFill = 0x0A;         ///< premix and main

@@ -55,6 +55,9 @@ bool Morvand::OpenValves(int16_t mValveState) {
 }
 
 void Morvand::CloseAllValves() { OpenValves(kClosed); }
+void Morvand::closeValvesSafely() {
+  switchOffSequence({[this] { CloseAllValves(); }});
+}
 void Morvand::OpenPump() { OpenValves(kPump); }
 void Morvand::OpenPremix() { OpenValves(kPremix); }
 void Morvand::OpenHelium() { OpenValves(kHelium); }

@@ -15,6 +15,17 @@ constexpr float kTestVoltMax = 8.0f;  // kV
 
 float Morvand::HVTest() {
   if (!cardSelected()) return 0.0f;
+  // The test drives the enable and charge lines that a run or a gas procedure in progress
+  // relies on: refused before anything is asked or switched.
+  if (state_->run_.active) {
+    operatorMessage("STOP THE LASER BEFORE STARTING A HIGH VOLTAGE TEST", kStyleWarning, "LASER RUNNING");
+    return 0.0f;
+  }
+  if (state_->gas_.procedureActive) {
+    operatorMessage("GAS PROCEDURE IN PROGRESS, CANNOT START A HIGH VOLTAGE TEST", kStyleWarning,
+                    "START ABORT");
+    return 0.0f;
+  }
   state_->msg_.MsgText =
       "THIS TEST IS HARZARDOUS, A DC HV IS APPLIED TO THE LASER HEAD, DO YOU WISH TO PROCEED?";
   state_->msg_.MsgStyle = 3;
@@ -43,13 +54,23 @@ float Morvand::HVTest() {
       break;
     }
   }
-  EnableDC();  // charge-mode and enable lines in one write
-  VoltageSet(volts);
-  VoltageMes();
-  Waiting(1.0);
-  // Two readings after the wait: the two-sample average then holds only settled values.
-  VoltageMes();
-  VoltageMes();
+  try {
+    EnableDC();  // charge-mode and enable lines in one write
+    VoltageSet(volts);
+    VoltageMes();
+    Waiting(1.0);
+    // Two readings after the wait: the two-sample average then holds only settled values.
+    VoltageMes();
+    VoltageMes();
+  } catch (...) {
+    // An error (a host handler that throws during the wait) ends the test: the head is not
+    // left charged behind it. The test's own error is the one the host gets.
+    try {
+      switchOffSequence({[this] { Enable(false); }, [this] { VoltageOff(); }});
+    } catch (...) {
+    }
+    throw;
+  }
   return HVoltage;
 }
 

@@ -16,6 +16,12 @@ constexpr double kMonitorFactor = 5.25;
 
 constexpr int16_t kModelLM13 = 1;
 constexpr int16_t kModelLM08 = 3;
+
+/// A drive voltage held to the range 0 .. top of the output that drives the motor (a value
+/// that is not a number counts as 0).
+float onOutputRange(float volts, float top) {
+  return volts > 0.0f ? (volts < top ? volts : top) : 0.0f;
+}
 }  // namespace
 
 float Morvand::MotorR2V(int32_t ReprateSet) {
@@ -63,7 +69,12 @@ float Morvand::MotorVMes() {
   return util::toSingle(static_cast<double>(volts) * kMonitorFactor);
 }
 
-void Morvand::MotorVStart(int32_t mReprate) {
+void Morvand::MotorVStart(int32_t mReprate) { motorRamp(mReprate, false); }
+
+void Morvand::motorRamp(int32_t mReprate, bool stopInterrupts) {
+  // A ramp of a run gives way to a stop before its next step, so the run ends within a pass
+  // of the request; it is left where it got to and the stop sequence ramps down from there.
+  const auto stopAsked = [&] { return stopInterrupts && flag2 == 1; };
   float target = MotorR2V(mReprate);
   if (!EH_sys) {
     // Standard scheme: target is a speed level.
@@ -73,9 +84,11 @@ void Morvand::MotorVStart(int32_t mReprate) {
       // From standstill the motor passes through each lower level.
       DCmotorOn(1);
       Waiting(3.0);
+      if (stopAsked()) return;
       if (target == 3.0f) {
         DCmotorOn(2);
         Waiting(1.0);
+        if (stopAsked()) return;
         DCmotorOn(3);
       } else if (target == 2.0f) {
         DCmotorOn(2);
@@ -87,47 +100,66 @@ void Morvand::MotorVStart(int32_t mReprate) {
     RepRateMV = mReprate;
     return;
   }
-  // Enhanced scheme: target is a drive voltage. The step voltage x is a single; each step
-  // is added in double precision and stored back as a single, so the steps land on the same
-  // values every time. A failed write does not stop the ramp.
+  // Enhanced scheme: target is a drive voltage. The ramp runs within the output's range
+  // (0 to 5 V), whatever the host wrote into the law's constants or VoltMotorOld, so no
+  // ramp is longer than a full-scale one.
+  target = onOutputRange(target, kAnalogOutVolts);
+  const float from = onOutputRange(VoltMotorOld, kAnalogOutVolts);
+  // The step voltage x is a single; each step is added in double precision and stored back
+  // as a single, so the steps land on the same values every time. A failed write does not
+  // stop the ramp.
   const auto step = [](float x, double delta) { return util::toSingle(x + delta); };
-  if (target != 0.0f && VoltMotorOld != 0.0f) {
-    if (target < VoltMotorOld) {
+  if (target != 0.0f && from != 0.0f) {
+    if (target < from) {
       // Down: 0.1 V per 0.15 s.
-      for (float x = step(VoltMotorOld, -0.1); x > target; x = step(x, -0.1)) {
+      for (float x = step(from, -0.1); x > target; x = step(x, -0.1)) {
+        if (stopAsked()) return;
         MotorVSet(x);
         Waiting(0.15);
         MotorVMes();
       }
-    } else if (target > VoltMotorOld) {
+    } else if (target > from) {
       // Up: 0.05 V per 0.15 s.
-      for (float x = step(VoltMotorOld, 0.05); x < target; x = step(x, 0.05)) {
+      for (float x = step(from, 0.05); x < target; x = step(x, 0.05)) {
+        if (stopAsked()) return;
         MotorVSet(x);
         Waiting(0.15);
         MotorVMes();
       }
     }
+    if (stopAsked()) return;
     MotorVSet(target);
   } else if (target != 0.0f) {
     // From standstill: motor line on, then 0.05 V per 0.3 s.
     MotorVOn(1);
     for (float x = 0.05f; x < target; x = step(x, 0.05)) {
+      if (stopAsked()) return;
       MotorVSet(x);
       Waiting(0.2);
       MotorVMes();
       Waiting(0.1);
     }
+    if (stopAsked()) return;
     MotorVSet(target);
   } else {
-    // Stop: 0.1 V per 0.1 s down to zero, then the motor line off.
-    for (float x = step(VoltMotorOld, -0.1); x > 0.0f; x = step(x, -0.1)) {
-      MotorVSet(x);
-      Waiting(0.1);
-      MotorVMes();
+    // Stop: 0.1 V per 0.1 s down to zero, then the motor line off. It always completes: an
+    // error from the host in one of its waits still leaves the motor stopped.
+    const auto stopped = [this] {
+      float zero = 0.0f;
+      MotorVSet(zero);
+      MotorVOn(0);
+    };
+    try {
+      for (float x = step(from, -0.1); x > 0.0f; x = step(x, -0.1)) {
+        MotorVSet(x);
+        Waiting(0.1);
+        MotorVMes();
+      }
+    } catch (...) {
+      stopped();
+      throw;
     }
-    float zero = 0.0f;
-    MotorVSet(zero);
-    MotorVOn(0);
+    stopped();
   }
   RepRateMV = mReprate;
 }

@@ -3,6 +3,8 @@
 // Port 0: bit 1 is the charge-mode line, bits 2 and 3 select the speed (level 1 bit 2,
 // level 2 bit 3, level 3 both); level 0 stops the motor.
 
+#include <string>
+
 #include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
@@ -21,11 +23,19 @@ constexpr int16_t kSelectSet = 4;
 // Model codes with their own motor sequences.
 constexpr int16_t kModelLM13 = 1;
 constexpr int16_t kModelLM08 = 3;
+
+/// Speed levels 0 (stop) to 3 exist; any other is refused before the card is touched.
+void checkLevel(int16_t level) {
+  if (level < 0 || level > 3) {
+    throw IndexError("motor level " + std::to_string(level) + " does not exist (0 to 3)");
+  }
+}
 }  // namespace
 
 bool Morvand::Motor(int16_t MotorMode) {
   if (!cardSelected()) return false;
   const int16_t value = util::checkedInt16(static_cast<int64_t>(MotorMode) * 4);
+  checkLevel(MotorMode);
   // Stopping also clears the charge-mode line; a speed level leaves it alone.
   const int16_t mask = MotorMode != 0 ? 0x0C : 0x0E;
   if (!writePort(0, mask, value)) {
@@ -39,22 +49,10 @@ bool Morvand::Motor(int16_t MotorMode) {
 
 bool Morvand::DCmotorOn(int16_t MotorMode) {
   if (!cardSelected()) return false;
-  int16_t value = 0;
-  switch (MotorMode) {
-    case 0:
-      value = 0;
-      break;
-    case 1:
-    case 2:
-    case 3:
-      // 0x80 lies outside the mask; the charge-mode line follows ChMode.
-      value = static_cast<int16_t>(0x80 + MotorMode * 4 + (ChMode == 1 ? 2 : 0));
-      break;
-    default:
-      // Any other level sends again whatever the previous port-write request held.
-      value = CardContext::current().portWrite.value;
-      break;
-  }
+  checkLevel(MotorMode);
+  // 0x80 lies outside the mask; the charge-mode line follows ChMode.
+  const int16_t value =
+      MotorMode == 0 ? 0 : static_cast<int16_t>(0x80 + MotorMode * 4 + (ChMode == 1 ? 2 : 0));
   if (!writePort(0, 0x0E, value)) {
     events().MotorSelect(mmode, kSelectFailed);
     return false;

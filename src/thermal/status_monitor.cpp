@@ -56,17 +56,28 @@ void Morvand::MorvandStatus(bool CheckState) {
 
   float filament = kNoReading;
   if (CheckState) {
-    // The enable line is on only while the inputs are read.
+    // The inputs are read with the enable line on; afterwards it returns to where it was,
+    // so a poll during a run leaves the laser firing, unless a failed input asked it to stop.
+    const bool wasOn = enableLineOn();
     Enable(true);
     TempControl(0.1f);
     filament = ThyratronMes();
     status();
     StateTest1711();
-    Enable(false);
+    // The enable line returns to the state it had before the poll; switching it off is a
+    // step that makes the laser safe.
+    if (wasOn && flag2 != 1) {
+      Enable(true);
+    } else {
+      switchOffSequence({[this] { Enable(false); }});
+    }
   }
   events().Measurements(temp, Pressure, HVoltage, filament, state_->hv_.VoltTest);
 
-  if (state_->thyratron_.WarmupDone < 1) ThyWarmup(ThyTime);
+  // A warm-up is never started inside a run, a gas procedure or another warm-up: the next
+  // poll outside them starts it.
+  const bool busy = state_->run_.active || state_->gas_.procedureActive || ThyState;
+  if (state_->thyratron_.WarmupDone < 1 && !busy) ThyWarmup(ThyTime);
 
   ExtRepRateMes();
 }

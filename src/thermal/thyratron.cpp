@@ -32,11 +32,12 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
   ThyState = true;
   state_->thyratron_.WarmupCancel = false;
 
-  // Report and end times are single-precision clock readings. The report time moves on by
-  // exactly one second per report, so reports do not drift with the pass length.
+  // Report and end times are clock readings in double precision, exact at any uptime. The
+  // report time moves on by exactly one second per report, so reports do not drift with the
+  // pass length.
   const double start = myTimer();
-  float nextReport = util::toSingle(start + 1.0);
-  const float endTime = util::toSingle(static_cast<double>(nextReport) + ThyTime - 1.0);
+  double nextReport = start + 1.0;
+  const double endTime = nextReport + ThyTime - 1.0;
 
   bool firstPass = true;
   double timeLeft = 0.0;
@@ -56,7 +57,7 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
     }
 
     const double now = myTimer();
-    timeLeft = static_cast<double>(endTime) - now;
+    timeLeft = endTime - now;
     if (now > nextReport) {
       // The enable line is on only while the inputs are read.
       Enable(true);
@@ -65,10 +66,9 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
       TempControl(0.1f);
       status();
       StateTest1711();
-      Enable(false);
-      nextReport = util::toSingle(static_cast<double>(nextReport) + 1.0);
-      events().Measurements(temp, Pressure, HVoltage, state_->thyratron_.FilaVolt,
-                            state_->hv_.VoltTest);
+      switchOffSequence({[this] { Enable(false); }});
+      nextReport += 1.0;
+      events().Measurements(temp, Pressure, HVoltage, state_->thyratron_.FilaVolt, state_->hv_.VoltTest);
       events().Warmingup(util::toSingle(timeLeft), state_->thyratron_.WarmupCancel);
     }
     Waiting(0.1);

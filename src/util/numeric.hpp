@@ -20,7 +20,8 @@ int32_t toInt32(double value);
 int16_t checkedInt16(int64_t value);
 /// Narrows an exact integer into an Int32; OverflowError when it does not fit.
 int32_t checkedInt32(int64_t value);
-/// Rounds a double to the nearest single; OverflowError when it is finite but too large.
+/// Rounds a double to the nearest single; OverflowError when it is finite but rounds to
+/// infinity (a value that rounds to the largest single fits).
 float toSingle(double value);
 /// a / b in double precision; FloatError when b is 0 or the result is not a number.
 double divide(double a, double b);
@@ -35,5 +36,9 @@ std::string formatDouble(double value);
 /// exponent). Returns false when the text is not such a number ("inf", "nan" and hex are
 /// not). Independent of the locale.
 bool parseNumber(std::string_view text, double& value);
+/// Parses the text as parseNumber does, straight into the nearest single, so every text
+/// formatSingle writes reads back as the same single. OverflowError when the number is too
+/// large for a single.
+bool parseSingle(std::string_view text, float& value);
 
 }  // namespace morvand::util

@@ -134,6 +134,26 @@ case "$CASE" in
     has out "charging voltage:"
     m --yes --no hvtest; expect_rc 2
     ;;
+  unattended_prompts)
+    init
+    # A budget the controller refuses, with nobody to answer: cancelled, then given up.
+    printf 'MaxNum = 20000000\nMaxNumSet\n' >budget.txt
+    m script budget.txt; expect_rc 1
+    has out "-> cancelled (20000000 was refused and nobody can answer)"
+    has err "budget.txt:2: nobody can answer MAX PULSES"
+    m --yes script budget.txt; expect_rc 0
+    has out "MaxNumSet -> CONTINUOUS"
+    # A rate below the card's floor is cancelled, with --yes too.
+    printf 'RepRate = 1\nReprateSet\n' >rate.txt
+    m --yes script rate.txt; expect_rc 0
+    has out "ReprateSet -> False"
+    # The shell reading commands from a pipe goes on to its next line.
+    printf 'MaxNum = 20000000\nMaxNumSet\nRepRate = 1\nReprateSet\nquit\n' >lines.txt
+    "$MORVAND" --speed max --dir "$WORK" shell <lines.txt >out 2>err; rc=$?
+    expect_rc 0
+    has err "nobody can answer MAX PULSES"
+    has out "ReprateSet -> False"
+    ;;
   valves)
     init
     m valves 0x19; expect_rc 0

@@ -99,6 +99,45 @@ TEST_F(ConsoleFixture, PromptsTakeTheirDefaultWhenNobodyIsAsked) {
   EXPECT_EQ(unattended.inputBox("KV?", "INPUT", "5"), "5");
 }
 
+TEST_F(ConsoleFixture, APromptRefusedWithNobodyToAnswerIsCancelledThenGivenUp) {
+  for (Answers answers : {Answers::Ask, Answers::Yes}) {
+    Console c = make(answers, false);
+    EXPECT_EQ(c.inputBox("RATE?", "SET REP RATE", "1"), "1");
+    // Straight back (no yield): the offered answer was refused.
+    EXPECT_EQ(c.inputBox("RATE?", "SET REP RATE", "1"), "");
+    EXPECT_THROW(c.inputBox("RATE?", "SET REP RATE", "1"), Unanswered);
+    // After a yield the same prompt is a new question.
+    c.yield();
+    EXPECT_EQ(c.inputBox("RATE?", "SET REP RATE", "1"), "1");
+    EXPECT_EQ(c.inputBox("KV?", "INPUT", "5"), "5");
+  }
+  EXPECT_NE(out.str().find("-> cancelled (1 was refused and nobody can answer)"),
+            std::string::npos);
+}
+
+TEST(UnattendedPrompts, ACommandWhoseBudgetIsRefusedEndsInsteadOfAskingForEver) {
+  // MaxNumSet refuses both the offered budget and a cancel; ReprateSet takes the cancel.
+  test::SettingsDir dir;
+  VirtualClock clock;
+  std::ostringstream out;
+  Console console(Console::Options{Answers::Ask, false, false, &out, {}}, clock);
+  auto card = std::make_shared<test::ScriptedCard>();
+  CardContext::current().reset();
+  CardContext::current().setDriver(card);
+  {
+    Morvand m(console, &console, &clock);
+    card->addDevice("PCI-1711");
+    ASSERT_TRUE(m.StandardCard());
+    m.PopupMessage = true;
+    m.MaxNum = 20000000;
+    EXPECT_THROW(m.MaxNumSet(), Unanswered);
+    m.RepRate = 1;
+    EXPECT_FALSE(m.ReprateSet());
+    EXPECT_EQ(m.RepRate, 1);
+  }
+  CardContext::current().reset();
+}
+
 class Interrupts : public test::ControllerTest {
  protected:
   Interrupts() { installInterruptHandler(); }

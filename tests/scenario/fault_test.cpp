@@ -173,7 +173,9 @@ TEST_F(FaultTest, AFailedGeneratorResetAtTheEndIsReportedAndTheChargerIsStillOff
   openAndSkipWarmup();
   host().onLaserRunning = [&](int32_t n, float) {
     if (n >= 300) {
-      card().failCall(DriverOp::CounterReset, sim::status::kIoFailure);
+      // The stop sequence tries a failed reset once more: both tries fail.
+      card().failCall(DriverOp::CounterReset, sim::status::kIoFailure, 1);
+      card().failCall(DriverOp::CounterReset, sim::status::kIoFailure, 2);
       m->LaserStop();
     }
   };

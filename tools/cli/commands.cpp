@@ -9,6 +9,7 @@
 #include <iomanip>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 
 #include "morvand/models.hpp"
@@ -71,6 +72,23 @@ void writeSettingsFile(const std::string& name, const std::string& line) {
   if (ec) throw Failure("cannot write the settings file " + name + ": " + ec.message());
 }
 
+#ifdef _WIN32
+// A new directory under the system's temporary directory, named prefix and a random part
+// (Windows has no mkdtemp).
+std::string makeTemporaryDirectory(const std::string& prefix) {
+  std::random_device random;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[9];
+    std::snprintf(suffix, sizeof suffix, "%08x", random());
+    const std::filesystem::path dir = base / (prefix + suffix);
+    std::error_code ec;
+    if (std::filesystem::create_directory(dir, ec)) return dir.string();
+  }
+  throw Failure("cannot make a temporary directory");
+}
+#endif
+
 // What the operator sees when an operation did not do its job: the box that said why.
 [[noreturn]] void fail(Console& console, const std::string& what) {
   const std::string why = console.lastProblem();
@@ -111,6 +129,9 @@ void withActivity(Session& s, Activity activity, const std::string& label, F&& o
   c.begin(activity, label);
   try {
     operation();
+  } catch (const Unanswered&) {
+    c.end();
+    throw;
   } catch (const Interrupted&) {
     c.end();
     c.begin(Activity::Other, "abort");
@@ -420,10 +441,14 @@ void cmdValves(const GlobalOptions& g, const std::string& pattern) {
 void cmdDemo(GlobalOptions g) {
   const bool terminal = isatty(STDOUT_FILENO) != 0;
   if (g.speed.empty()) g.speed = terminal ? "100" : "max";
+#ifdef _WIN32
+  g.dir = makeTemporaryDirectory("morvand-demo-");
+#else
   char pattern[] = "/tmp/morvand-demo-XXXXXX";
   const char* dir = mkdtemp(pattern);
   if (dir == nullptr) throw Failure("cannot make a temporary directory");
   g.dir = dir;
+#endif
   const auto heading = [](const std::string& text) { std::cout << "\n== " << text << '\n'; };
   heading("settings for an LM-10 on KrF in " + g.dir);
   cmdInit(g, InitArgs{"LM-10", "KrF"});

@@ -19,6 +19,9 @@ std::atomic<int> g_presses{0};
 std::atomic<bool> g_busy{false};
 
 extern "C" void onInterrupt(int) {
+#ifdef _WIN32
+  std::signal(SIGINT, onInterrupt);  // the Windows run time resets a handler once it ran
+#endif
   const int presses = ++g_presses;
   // A third press while something runs means the operator wants out whatever it costs.
   if (presses >= 3 && g_busy.load()) {
@@ -51,11 +54,15 @@ std::string iconWord(int16_t style) {
 int interruptPresses() { return g_presses.load(); }
 
 void installInterruptHandler() {
+#ifdef _WIN32
+  std::signal(SIGINT, onInterrupt);
+#else
   struct sigaction action {};
   action.sa_handler = onInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no restart: a prompt waiting for input returns on Ctrl-C
   sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 Console::Console(Options options, Clock& clock) : options_(std::move(options)), clock_(clock) {
@@ -84,6 +91,7 @@ void Console::begin(Activity activity, std::string label) {
   readings_ = 0;
   firstReading = {};
   lastReading = {};
+  unattendedPrompt_.clear();
 }
 
 void Console::end() {
@@ -202,6 +210,7 @@ void Console::handleInterrupts() {
 }
 
 void Console::yield() {
+  unattendedPrompt_.clear();  // a prompt after this is a new question, not a repeat
   if (onYield) onYield();
   handleInterrupts();
   drawProgress();
@@ -267,8 +276,23 @@ std::string Console::inputBox(const std::string& prompt, const std::string& titl
                               const std::string& defaultText) {
   const std::string head = (title.empty() ? "" : title + ": ") + prompt;
   if (options_.answers != Answers::Ask || !options_.interactive) {
-    line(head + " -> " + defaultText + " (default)");
-    return defaultText;
+    // The same prompt straight back means the controller refused what was offered; giving
+    // it again would loop for ever. Cancel instead, and if that is refused too the
+    // operation cannot go on without a person.
+    const std::string key = title + '\n' + prompt + '\n' + defaultText;
+    unattendedRepeats_ = key == unattendedPrompt_ ? unattendedRepeats_ + 1 : 0;
+    unattendedPrompt_ = key;
+    if (unattendedRepeats_ == 0) {
+      line(head + " -> " + defaultText + " (default)");
+      return defaultText;
+    }
+    if (unattendedRepeats_ == 1) {
+      line(head + " -> cancelled (" + defaultText + " was refused and nobody can answer)");
+      return {};
+    }
+    line(head + " -> nobody can answer");
+    throw Unanswered("nobody can answer " + (title.empty() ? prompt : title) + ": " + defaultText +
+                     " and a cancel were both refused");
   }
   const auto answer = readAnswer(head + " [" + defaultText + "]: ");
   return !answer || answer->empty() ? defaultText : *answer;

@@ -32,6 +32,13 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/// A prompt nobody can answer came back after its offered answer and a cancel were both
+/// refused: the operation cannot go on (exit code 1).
+class Unanswered : public Failure {
+ public:
+  using Failure::Failure;
+};
+
 /// A second Ctrl-C ended an operation that has no stop of its own.
 class Interrupted : public std::runtime_error {
  public:
@@ -149,6 +156,10 @@ class Console : public HostServices, public Events {
   double start_ = 0.0;
   int64_t lastDrawNs_ = 0;
   bool progressShown_ = false;
+  /// The prompt last answered for nobody, and how often it came straight back (no yield in
+  /// between: the controller refused the answer and asked again).
+  std::string unattendedPrompt_;
+  int unattendedRepeats_ = 0;
 };
 
 }  // namespace morvand::cli

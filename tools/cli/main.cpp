@@ -7,6 +7,7 @@
 
 #include "commands.hpp"
 #include "morvand/errors.hpp"
+#include "probe.hpp"
 #include "shell.hpp"
 
 namespace morvand::cli {
@@ -109,6 +110,11 @@ int run(int argc, char** argv) {
   auto* cDemo = app.add_subcommand(
       "demo", "a short guided session on the simulated laser in a temporary directory");
 
+  bool outputs = false;
+  auto* cProbe = app.add_subcommand(
+      "probe", "a real card: its subdevices, ranges and counter clock, every input read once");
+  cProbe->add_flag("--outputs", outputs, "also write the safe output values (DO 0, AO 0 V)");
+
   // "--card help" lists the back ends and needs no subcommand.
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -143,6 +149,7 @@ int run(int argc, char** argv) {
     if (cShell->parsed()) cmdShell(g);
     if (cScript->parsed()) cmdScript(g, script);
     if (cDemo->parsed()) cmdDemo(g);
+    if (cProbe->parsed()) cmdProbe(g, outputs);
   } catch (const UsageError& e) {
     std::cerr << "morvand: " << e.what() << '\n';
     return 2;

@@ -1,7 +1,9 @@
 #include "shell.hpp"
 
+#ifdef MORVAND_HAVE_READLINE
 #include <readline/history.h>
 #include <readline/readline.h>
+#endif
 #include <unistd.h>
 
 #include <cstdlib>
@@ -61,6 +63,7 @@ double asNumber(const refl::Value& v) {
   }
 }
 
+#ifdef MORVAND_HAVE_READLINE
 Shell* g_completing = nullptr;
 int g_pressesAtPrompt = 0;
 
@@ -91,6 +94,7 @@ char** completion(const char* text, int, int) {
   rl_attempted_completion_over = 1;  // no file names
   return rl_completion_matches(text, completionGenerator);
 }
+#endif
 
 }  // namespace
 
@@ -212,6 +216,9 @@ void Shell::call(const std::string& name, const std::vector<std::string>& args) 
   } catch (const refl::ValueError& e) {
     c.end();
     throw UsageError(std::string(e.what()) + " (" + signature(*m) + ")");
+  } catch (const Unanswered&) {
+    c.end();
+    throw;
   } catch (const Interrupted&) {
     c.end();
     session_.controller().CloseAllValves();
@@ -345,9 +352,17 @@ void runShell(Session& session) {
   Shell shell(session);
   session.startCard();
   Console& c = session.console();
-  if (!isatty(STDIN_FILENO)) {
+#ifdef MORVAND_HAVE_READLINE
+  const bool lineEditing = isatty(STDIN_FILENO) != 0;
+#else
+  const bool lineEditing = false;  // a plain prompt: the terminal's own line editing only
+#endif
+  if (!lineEditing) {
+    const bool prompt = isatty(STDIN_FILENO) != 0;
+    if (prompt) c.line("morvand shell: help lists the commands, quit leaves");
     std::string line;
-    while (std::getline(std::cin, line)) {
+    while ((prompt ? std::cout << "morvand> " << std::flush : std::cout) &&
+           std::getline(std::cin, line)) {
       try {
         if (!shell.execute(line)) break;
       } catch (const std::exception& e) {
@@ -356,6 +371,7 @@ void runShell(Session& session) {
     }
     return;
   }
+#ifdef MORVAND_HAVE_READLINE
   c.line("morvand shell: help lists the commands, Tab completes names, quit leaves");
   g_completing = &shell;
   rl_attempted_completion_function = completion;
@@ -383,6 +399,7 @@ void runShell(Session& session) {
   }
   if (!historyFile.empty()) write_history(historyFile.c_str());
   g_completing = nullptr;
+#endif
 }
 
 void runScript(Session& session, const std::string& file) {

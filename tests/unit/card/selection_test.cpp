@@ -177,5 +177,38 @@ TEST_F(CardSelectionTest, ADemoDeviceIsNotOpenedAndKeepsTheEarlierFeatures) {
   EXPECT_EQ(form().lstChannelAO.ListCount(), 2);
 }
 
+TEST_F(CardSelectionTest, ADeviceIsOpenedByItsListNumberAndTheEarlierOneIsClosedFirst) {
+  Morvand& m = make();
+  card->addDevice("PCI-1711", 3);  // the driver numbers with gaps
+  card->addDevice("PCI-1712", 7);
+  card->addDevice("");
+  ASSERT_TRUE(m.StandardCard());
+  EXPECT_THAT(card->texts(Op::DeviceOpen), ElementsAre("DeviceOpen(3)"));
+  card->clearCalls();
+  EXPECT_TRUE(m.SetPCIcard(1));
+  EXPECT_EQ(m.PCIcard, 1712);
+  EXPECT_THAT(card->texts(), ElementsAre("DeviceClose(42)", "DeviceOpen(7)", "DeviceGetFeatures()",
+                                         "AIGetConfig()"));
+  // An entry without a name is no card: nothing is opened or closed.
+  card->clearCalls();
+  EXPECT_FALSE(m.SetPCIcard(2));
+  EXPECT_EQ(m.PCIcard, 0);
+  EXPECT_TRUE(card->texts().empty());
+  // Only an open device is closed: a failed open leaves nothing to close.
+  card->failCall(Op::DeviceOpen, 9);
+  EXPECT_FALSE(m.SetPCIcard(0));
+  card->clearCalls();
+  EXPECT_TRUE(m.SetPCIcard(1));
+  EXPECT_EQ(firstOf(card->texts()), "DeviceOpen(7)");
+}
+
+TEST_F(CardSelectionTest, AListWhoseOnlyDeviceHasNoNameSelectsNoCard) {
+  Morvand& m = make();
+  card->addDevice("");
+  EXPECT_FALSE(m.StandardCard());
+  EXPECT_EQ(m.PCIcard, 0);
+  EXPECT_THAT(card->texts(), ElementsAre("DeviceGetList(255)", "DeviceGetNumOfList()"));
+}
+
 }  // namespace
 }  // namespace morvand::test

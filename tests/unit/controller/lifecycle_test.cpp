@@ -111,10 +111,11 @@ TEST_F(LifecycleTest, ShutdownWithACardStopsEverythingClosesTheCardThenWritesThe
       (Strings{"CounterReset(0)", "wait 0.10",
                // fan on (its line is active low)
                "DioWritePortByte(0, 16, 0)",
-               // halt: motor to zero and off, generator, voltage, lines
+               // halt: generator, enable line, motor to zero and off, voltage, lines
+               "CounterFreqStart(0, 1, 0)", "CounterReset(0)", "DioWritePortByte(0, 128, 0)",
                "AOConfig(1, 5, 0)", "AOVoltageOut(1, 0)", "DioWritePortByte(0, 4, 0)",
-               "CounterFreqStart(0, 1, 0)", "CounterReset(0)", "AOVoltageOut(0, 0)",
-               "DioWritePortByte(0, 128, 0)", "DioWritePortByte(1, 128, 0)", "DeviceClose(42)"}));
+               "AOVoltageOut(0, 0)", "DioWritePortByte(0, 128, 0)", "DioWritePortByte(1, 128, 0)",
+               "DeviceClose(42)"}));
   EXPECT_FALSE(filesWrittenBeforeClose);
   EXPECT_TRUE(counterFileHolds("999,"));
 }
@@ -124,7 +125,8 @@ TEST_F(LifecycleTest, AFailingCounterResetAtShutdownIsReportedAndTheShutdownGoes
   selectCard("PCI-1711");
   m_->CumTotalPulses = 999;
   card->setErrorText(5, "counter reset failed");
-  card->failCall(Op::CounterReset, 5);
+  card->failCall(Op::CounterReset, 5, 1);
+  card->failCall(Op::CounterReset, 5, 2);  // the shutdown tries it once more
   destroy();
   EXPECT_EQ(host.messages, (Strings{"counter reset failed"}));
   EXPECT_EQ(card->texts(Op::DeviceClose), (Strings{"DeviceClose(42)"}));

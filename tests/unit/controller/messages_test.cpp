@@ -87,5 +87,26 @@ TEST_F(MessagesTest, TaggedReportsAreAlwaysBoxesEvenWithoutPopups) {
   EXPECT_TRUE(host.messages.empty());
 }
 
+TEST_F(MessagesTest, AStatusTheDriverHasNoTextForIsReportedByItsNumber) {
+  Morvand& m = make();
+  selectCard();
+  // An empty text from the driver: the event names the status instead of being empty.
+  card->setErrorText(-9, "");
+  card->failCall(Op::DioWritePortByte, -9);
+  m.Enable(true);
+  // The driver fails the text request itself: the box and the coded variant name it too.
+  card->setStatus(Op::GetErrorMessage, 33);
+  m.PopupSet(true);
+  card->failCall(Op::DioWritePortByte, 21);
+  m.Enable(true);
+  card->failCall(Op::CounterReset, 7);
+  m.CounterStop(1);
+  EXPECT_EQ(host.messages, (Strings{"DRIVER ERROR -9"}));
+  ASSERT_EQ(host.boxes.size(), 2u);
+  EXPECT_EQ(host.boxes[0].text, "DRIVER ERROR 21");
+  EXPECT_EQ(host.boxes[0].title, "Error!!");
+  EXPECT_EQ(host.boxes[1].text, "7: DRIVER ERROR 7");
+}
+
 }  // namespace
 }  // namespace morvand::test

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <locale>
 
 #include "support/fixture.hpp"
@@ -145,6 +146,59 @@ TEST_F(SettingsTest, NumbersAreReadAndWrittenWithAPointWhateverTheLocale) {
   destroy();
   std::locale::global(previous);
   EXPECT_EQ(dir.read("Paramdata"), "22.5,0,0,0.5\r\n");
+}
+
+TEST_F(SettingsTest, EverySingleIsSavedSoItLoadsAgainAndNonNumbersAreSavedAsTheInitialValue) {
+  for (float f : {std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
+                  std::numeric_limits<float>::denorm_min()}) {
+    make().TempSet = f;
+    destroy();
+    EXPECT_EQ(make().TempSet, f) << dir.read("Paramdata");
+    destroy();
+  }
+  EXPECT_TRUE(host.messages.empty());
+  for (float f :
+       {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity()}) {
+    host.messages.clear();
+    make().TempSet = f;
+    destroy();
+    EXPECT_EQ(dir.read("Paramdata"), "0,0,0,0\r\n");
+    EXPECT_EQ(host.messages,
+              (Strings{"SETTINGS FILE Paramdata: TempSet IS NOT A FINITE NUMBER, SAVED AS 0"}));
+    EXPECT_EQ(make().TempSet, 0.0f);
+    destroy();
+  }
+}
+
+TEST_F(SettingsTest, AKilledWritesTemporaryFileIsRemovedByTheNextWrite) {
+  dir.writeFile("Paramdata.tmp", "25,0");  // a write killed before its rename
+  dir.writeFile("Counter.tmp", "");
+  Morvand& m = make();
+  ListBox models, gasList;
+  m.GetLaserList(models);
+  models.SetListIndex(26);
+  m.GetGasList(gasList);
+  gasList.SetListIndex(0);
+  m.SetLaserAndGasType(gasList, models);  // writes "Typedata" only
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "Paramdata.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "Counter.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "Typedata.tmp"));
+  EXPECT_EQ(dir.read("Typedata").substr(0, 3), "9,1");
+}
+
+TEST_F(SettingsTest, AWriteThatDoesNotReachTheDiskKeepsTheOldFile) {
+  Morvand& m = make();
+  m.CumTotalPulses = 777;
+  const std::string before = dir.read("Counter");
+#ifdef _WIN32
+  GTEST_SKIP() << "a file that is always full exists only where /dev/full does";
+#endif
+  std::filesystem::create_symlink("/dev/full", dir.path() / "Counter.tmp");
+  destroy();
+  EXPECT_EQ(dir.read("Counter"), before);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0],
+            "SETTINGS FILE Counter COULD NOT BE SAVED: write failed (disk full?)");
 }
 
 }  // namespace

@@ -34,6 +34,28 @@ TEST_P(GasRefusals, NoProcedureStartsDuringARun) {
   EXPECT_NE(m.Punits, 3);
 }
 
+TEST_P(GasRefusals, FillFilterAndHighVoltageTestWaitForTheRunAndTheTestForAProcedure) {
+  Morvand& m = start(5, 1, popups());
+  setRunActive(true);
+  m.FillLaser();
+  m.GasFilterPress();
+  EXPECT_EQ(m.HVTest(), 0.0f);
+  const std::string running =
+      say("STOP THE LASER BEFORE STARTING A GAS PROCEDURE", 48, "LASER RUNNING");
+  EXPECT_EQ(
+      told(),
+      (Strings{running, running,
+               say("STOP THE LASER BEFORE STARTING A HIGH VOLTAGE TEST", 48, "LASER RUNNING")}));
+  setRunActive(false);
+  gasState().procedureActive = true;
+  EXPECT_EQ(m.HVTest(), 0.0f);
+  EXPECT_EQ(told().back(),
+            say("GAS PROCEDURE IN PROGRESS, CANNOT START A HIGH VOLTAGE TEST", 48, "START ABORT"));
+  gasState().procedureActive = false;
+  EXPECT_TRUE(card->calls().empty());  // no valve, no line, not a reading
+  EXPECT_TRUE(host.prompts.empty());
+}
+
 TEST_P(GasRefusals, ProceduresThatFillRefuseAModelAndGasWithoutFillTarget) {
   Morvand& m = start(58, 1, popups());  // F2 on this model has no fill pressures
   ASSERT_EQ(m.limits().FillPressLow, 0.0f);

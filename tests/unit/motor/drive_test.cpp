@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -219,6 +220,31 @@ TEST_F(MotorDriveTest, TheStopRampStepsInDoublePrecisionAndStoresEachStepAsASing
             (Strings{"AOVoltageOut(1, 0.4)", "AOVoltageOut(1, 0.3)", "AOVoltageOut(1, 0.20000002)",
                      "AOVoltageOut(1, 0.10000002)", "AOVoltageOut(1, 1.6391278e-08)",
                      "AOVoltageOut(1, 0)"}));
+}
+
+TEST_F(MotorDriveTest, EveryRampStaysWithinTheFiveVoltRangeOfTheDriveOutput) {
+  Morvand& m = start();
+  // A target far above the range: the ramp from standstill ends at 5 V, a full-scale ramp.
+  m.Vfactor = 1.0e9f;
+  m.MotorVStart(310);
+  auto out = card->texts(Op::AOVoltageOut);
+  EXPECT_EQ(lastOf(out), "AOVoltageOut(1, 5)");
+  EXPECT_LE(out.size(), 101u);
+  // A drive voltage far above the range written by the host: the stop ramp starts at 5 V.
+  card->clearCalls();
+  m.VoltMotorOld = 1.0e9f;
+  m.MotorVStart(0);
+  out = card->texts(Op::AOVoltageOut);
+  EXPECT_EQ(firstOf(out), "AOVoltageOut(1, 4.9)");
+  EXPECT_EQ(lastOf(out), "AOVoltageOut(1, 0)");
+  EXPECT_LE(out.size(), 51u);
+  // A target that is not a number stops the motor.
+  card->clearCalls();
+  m.VoltMotorOld = 0.3f;
+  m.Vfactor = std::nanf("");
+  m.MotorVStart(310);
+  EXPECT_EQ(lastOf(card->texts(Op::AOVoltageOut)), "AOVoltageOut(1, 0)");
+  EXPECT_EQ(lastOf(card->texts(Op::DioWritePortByte)), "DioWritePortByte(0, 4, 0)");
 }
 
 TEST_F(MotorDriveTest, AFailedWriteDoesNotStopTheRamp) {

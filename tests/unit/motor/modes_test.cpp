@@ -62,14 +62,21 @@ TEST_F(MotorModesTest, DCmotorOnKeepsTheChargeModeLineAsChModeAsks) {
   EXPECT_EQ(lastOf(host.eventsNamed("MotorSelect")), "MotorSelect(0, 2)");
 }
 
-TEST_F(MotorModesTest, DCmotorOnWithAnUnknownLevelResendsThePreviousPortRequest) {
+TEST_F(MotorModesTest, ALevelOutsideZeroToThreeIsRefusedBeforeAnyDriverCall) {
   Morvand& m = start();
   m.Motor(2);
   m.Fan(false);  // the last port request: the fan line, value 16
   card->clearCalls();
-  EXPECT_TRUE(m.DCmotorOn(5));
-  EXPECT_EQ(card->texts(), (Strings{"DioWritePortByte(0, 14, 16)"}));
-  EXPECT_EQ(m.mmode, 5);
+  host.events.clear();
+  for (int16_t level : {-1, 4, 5, 8191}) {
+    EXPECT_THROW(m.DCmotorOn(level), IndexError) << level;
+    EXPECT_THROW(m.Motor(level), IndexError) << level;
+  }
+  EXPECT_TRUE(card->calls().empty());
+  EXPECT_TRUE(host.events.empty());
+  EXPECT_EQ(m.mmode, 2);
+  // A level whose line value overflows keeps its overflow error.
+  EXPECT_THROW(m.Motor(8192), OverflowError);
 }
 
 TEST_F(MotorModesTest, AFailedLevelWriteIsReportedAndKeepsTheLastLevelWritten) {

@@ -198,5 +198,62 @@ TEST_F(StatusMonitorTest, ANegativeHighVoltageReadingIsShownAsZero) {
             std::vector<std::string>{"Measurements(25, 2000, 0, -1, 12)"});
 }
 
+TEST_F(StatusMonitorTest, TheChecksLeaveTheEnableLineAsTheyFoundItUnlessAnInputFailed) {
+  Morvand& m = ready();
+  m.MorvandStatus(false);    // the first warm-up
+  card->setPortIn(0, 0x05);  // power OK and interlock closed
+  m.flag2 = 0;
+  m.Enable(true);  // as a firing run leaves it
+  card->clearCalls();
+  m.MorvandStatus(true);
+  EXPECT_EQ(lastOf(card->texts(Op::DioWritePortByte)), "DioWritePortByte(0, 128, 128)");
+  EXPECT_EQ(m.flag2, 0);
+  // Off before the poll: off after it.
+  m.Enable(false);
+  card->clearCalls();
+  m.MorvandStatus(true);
+  EXPECT_EQ(lastOf(card->texts(Op::DioWritePortByte)), "DioWritePortByte(0, 128, 0)");
+  // An open interlock stops the laser as before.
+  m.Enable(true);
+  card->setPortIn(0, 0x01);
+  card->clearCalls();
+  m.MorvandStatus(true);
+  EXPECT_EQ(lastOf(card->texts(Op::DioWritePortByte)), "DioWritePortByte(0, 128, 0)");
+  EXPECT_EQ(m.flag2, 1);
+}
+
+TEST_F(StatusMonitorTest, OnThe1712ReadingTheInputsKeepsTheValvesThatAreOpen) {
+  Morvand& m = make();
+  selectCard("PCI-1712");
+  healthyLaser(*card);
+  m.ThyTime = 1.0f;
+  m.MorvandStatus(false);
+  card->setPortIn(1, 0xC0);
+  m.Pumpout();
+  card->clearCalls();
+  host.events.clear();
+  m.MorvandStatus(true);
+  const auto port1 = card->texts(Op::DioWritePortByte);
+  EXPECT_EQ(std::count(port1.begin(), port1.end(), "DioWritePortByte(1, 255, 25)"), 1);
+  EXPECT_EQ(std::count(port1.begin(), port1.end(), "DioWritePortByte(1, 255, 0)"), 0);
+  EXPECT_EQ(m.ValveState, 25);
+  EXPECT_EQ(host.eventsNamed("ValveStatus"),
+            std::vector<std::string>{"ValveStatus(25, Pump Main Vaccume Opened)"});
+}
+
+TEST_F(StatusMonitorTest, APollDuringAWarmupStartsNoSecondOne) {
+  Morvand& m = ready();
+  bool polled = false;
+  host.onYield = [&] {
+    if (polled) return;
+    polled = true;
+    m.MorvandStatus(false);  // the host's timer fires inside the warm-up
+  };
+  m.MorvandStatus(false);
+  host.onYield = nullptr;
+  EXPECT_TRUE(polled);
+  EXPECT_EQ(warmups(), 1u);
+}
+
 }  // namespace
 }  // namespace morvand::test

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include "support/fixture.hpp"
@@ -48,6 +49,22 @@ TEST_F(ThyratronTest, WarmupLastsThyTimeWhateverTheArgumentAndReportsWithoutDrif
     const auto w = warmingEvents();
     EXPECT_EQ(w.back(), "Warmingup(0)");
     EXPECT_EQ(host.eventsNamed("Measurements").size(), w.size() - 1);
+  }
+}
+
+TEST_F(ThyratronTest, AtThirtyDaysOfUptimeTheWarmupIsNeverShort) {
+  // 30 days and 0.124 s: a single-precision time there rounds down by 0.124 s.
+  clock.advance(std::chrono::hours(24 * 30) + std::chrono::milliseconds(124));
+  Morvand& m = ready();
+  m.ThyTime = 5.0f;
+  std::vector<double> reportTimes;
+  host.onWarmingup = [&](float, bool&) { reportTimes.push_back(m.myTimer()); };
+  const double start = m.myTimer();
+  EXPECT_TRUE(m.ThyWarmup(0.0f));
+  EXPECT_GE(m.myTimer() - start, 5.0);
+  ASSERT_GE(reportTimes.size(), 4u);
+  for (size_t k = 0; k + 1 < reportTimes.size(); ++k) {
+    EXPECT_GT(reportTimes[k] - start, k + 1.0) << "report " << k;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "morvand/errors.hpp"
@@ -54,6 +55,38 @@ TEST(NumericTest, WrittenNumbersReadBackToTheSameValue) {
   }
   EXPECT_EQ(util::formatSingle(25.0f), "25");
   EXPECT_EQ(util::formatSingle(0.1f), "0.1");
+}
+
+TEST(NumericTest, EverySingleReadsBackFromItsTextTheLargestIncluded) {
+  const float edges[] = {std::numeric_limits<float>::max(),
+                         -std::numeric_limits<float>::max(),
+                         std::numeric_limits<float>::min(),
+                         std::numeric_limits<float>::denorm_min(),
+                         0.0f,
+                         -0.0f,
+                         std::nextafter(std::numeric_limits<float>::max(), 0.0f)};
+  for (float f : edges) {
+    float back = 1.0f;
+    ASSERT_TRUE(util::parseSingle(util::formatSingle(f), back)) << util::formatSingle(f);
+    EXPECT_EQ(std::signbit(back), std::signbit(f));
+    EXPECT_EQ(back, f) << util::formatSingle(f);
+  }
+  // A spread of bit patterns over the whole finite range.
+  for (uint32_t bits = 1; bits < 0x7f800000u; bits += 104729u) {
+    float f = 0.0f;
+    std::memcpy(&f, &bits, sizeof f);
+    float back = 0.0f;
+    ASSERT_TRUE(util::parseSingle(util::formatSingle(f), back));
+    ASSERT_EQ(back, f) << util::formatSingle(f);
+  }
+  // A double that rounds to the largest single fits; one that rounds to infinity does not.
+  EXPECT_EQ(util::toSingle(3.4028235e38), std::numeric_limits<float>::max());
+  EXPECT_THROW(util::toSingle(0x1.ffffffp+127), OverflowError);
+  float v = 0.0f;
+  EXPECT_THROW(util::parseSingle("3.5e38", v), OverflowError);
+  EXPECT_FALSE(util::parseSingle("inf", v));
+  ASSERT_TRUE(util::parseSingle("1e-50", v));
+  EXPECT_EQ(v, 0.0f);
 }
 
 }  // namespace
