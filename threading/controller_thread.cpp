@@ -166,7 +166,7 @@ struct ControllerThread::State final : HostServices, Events {
   }
   void yield() override {
     // A close asked from another thread stops a run as the destruction sequence would.
-    if (closing && controller) controller->flag2 = 1;
+    if (closing && controller) controller->flag2 = kRunStop;
     // Calls first: on a paced simulator the step is a short real pause.
     runSubmitted();
     backend->step();
@@ -300,7 +300,7 @@ void ControllerThread::close() {
   if (onControllerThread()) {
     // Deferred: the run leaves at its next check, and the thread's loop closes once the
     // running operation has returned.
-    if (state_->controller) state_->controller->flag2 = 1;
+    if (state_->controller) state_->controller->flag2 = kRunStop;
     return;
   }
   if (state_->thread.joinable()) state_->thread.join();

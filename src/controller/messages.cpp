@@ -58,7 +58,7 @@ bool Morvand::driverOk(int32_t status) {
   if (status == 0) return true;
   fetchErrorText(status);
   if (PopupMessage) {
-    state_->msg_.MsgAnswer = state_->host_.messageBox(card.ErrorText, 0, "Error!!");
+    state_->msg_.MsgAnswer = state_->host_.messageBox(card.ErrorText, kStyleOk, "Error!!");
   } else {
     events().LaserMessenger(card.ErrorText);
   }
@@ -72,7 +72,7 @@ bool Morvand::driverOkWithCode(int32_t status) {
   fetchErrorText(status);
   const std::string text = std::to_string(status) + ": " + card.ErrorText;
   if (PopupMessage) {
-    state_->msg_.MsgAnswer = state_->host_.messageBox(text, 0, "Error!!");
+    state_->msg_.MsgAnswer = state_->host_.messageBox(text, kStyleOk, "Error!!");
   } else {
     events().LaserMessenger(text);
   }
@@ -85,7 +85,7 @@ bool Morvand::driverOkTagged(int32_t status, const char* title) {
   if (status == 0) return true;
   fetchErrorText(status);
   state_->msg_.MsgAnswer =
-      state_->host_.messageBox(std::to_string(status) + ": " + card.ErrorText, 0, title);
+      state_->host_.messageBox(std::to_string(status) + ": " + card.ErrorText, kStyleOk, title);
   return false;
 }
 

@@ -213,7 +213,7 @@ std::string Morvand::savedSingle(const char* file, const char* field, float valu
   const std::string saved = util::formatSingle(initial);
   operatorMessage(std::string("SETTINGS FILE ") + file + ": " + field +
                       " IS NOT A FINITE NUMBER, SAVED AS " + saved,
-                  48, "SETTINGS VALUE REPLACED");
+                  kStyleWarning, "SETTINGS VALUE REPLACED");
   return saved;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 #include <cstdint>
 
+#include "morvand/host.hpp"
+
 namespace morvand::detail {
 
 /// The run loop.
 struct RunState {
   float VoltSetOld = 0.0f;  ///< kV, set-point last sent in constant-voltage operation
-  int16_t flag2Old = 0;     ///< state the loop last acted on: 0 firing, 2 standby
+  int16_t flag2Old = kRunFire;  ///< the run request the loop last acted on (firing or standby)
   bool active = false;      ///< a LaserRun is in progress
   /// myTimer s, start of the current stretch of steady firing. Double precision: a single
   /// would round it by a quarter second after 24 days of uptime.

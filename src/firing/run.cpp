@@ -172,7 +172,7 @@ bool Morvand::runStartSequence() {
   // A charger that cannot be programmed cannot fire the laser: the run ends before a pulse
   // is counted, as when the enable line cannot be switched on.
   if (cardSelected() && CardContext::current().DriverStatus != 0) {
-    flag2 = 1;
+    flag2 = kRunStop;
     events().LaserMessenger("Laser Operation Stopped");
     return false;
   }
@@ -206,7 +206,7 @@ bool Morvand::runEstimates() const { return CountDisabled || state_->run_.estima
 bool Morvand::runEnableFiring() {
   // A laser that cannot be enabled does not fire: the run ends before a pulse is counted.
   if (setEnableLine(true) || !cardSelected()) return true;
-  flag2 = 1;
+  flag2 = kRunStop;
   events().LaserMessenger("Laser Operation Stopped");
   return false;
 }

@@ -28,7 +28,7 @@ float Morvand::HVTest() {
   }
   state_->msg_.MsgText =
       "THIS TEST IS HARZARDOUS, A DC HV IS APPLIED TO THE LASER HEAD, DO YOU WISH TO PROCEED?";
-  state_->msg_.MsgStyle = 3;
+  state_->msg_.MsgStyle = kStyleYesNoCancel;
   state_->msg_.MsgTitle = "HAZARD:HIGH VOLTAGE WARNING";
   const int16_t answer = askComposed();
   if (answer == kAnswerNo || answer == kAnswerCancel) return 0.0f;

@@ -74,7 +74,7 @@ void Morvand::MotorVStart(int32_t mReprate) { motorRamp(mReprate, false); }
 void Morvand::motorRamp(int32_t mReprate, bool stopInterrupts) {
   // A ramp of a run gives way to a stop before its next step, so the run ends within a pass
   // of the request; it is left where it got to and the stop sequence ramps down from there.
-  const auto stopAsked = [&] { return stopInterrupts && flag2 == 1; };
+  const auto stopAsked = [&] { return stopInterrupts && flag2 == kRunStop; };
   float target = MotorR2V(mReprate);
   if (!EH_sys) {
     // Standard scheme: target is a speed level.

@@ -28,7 +28,7 @@ void Morvand::MorvandStatus(bool CheckState) {
   if (HVoltage < 0.0f) HVoltage = 0.0f;
 
   if (Pressure < kUnpluggedPressure && temp < kUnpluggedTemp) {
-    operatorMessage("CONNECT THE 25 PIN CONNECTOR TO THE LASER", 0, "LASER NOT CONNECTED");
+    operatorMessage("CONNECT THE 25 PIN CONNECTOR TO THE LASER", kStyleOk, "LASER NOT CONNECTED");
     events().Measurements(kNoReading, kNoReading, kNoReading, kNoReading, kNoReading);
     Waiting(2.0);
     return;
@@ -66,7 +66,7 @@ void Morvand::MorvandStatus(bool CheckState) {
     StateTest1711();
     // The enable line returns to the state it had before the poll; switching it off is a
     // step that makes the laser safe.
-    if (wasOn && flag2 != 1) {
+    if (wasOn && flag2 != kRunStop) {
       Enable(true);
     } else {
       switchOffSequence({[this] { Enable(false); }});
