@@ -43,27 +43,27 @@ int32_t readCount(CardContext& card, int16_t counter, uint32_t& count) {
 
 }  // namespace
 
-void Morvand::CounterStart(int16_t CounterNum) { startCounter(CounterNum); }
+void Morvand::CounterStart(int16_t CounterNum) { state_->startCounter(CounterNum); }
 
-bool Morvand::startCounter(int16_t CounterNum) {
+bool Morvand::State::startCounter(int16_t CounterNum) {
   if (!cardSelected()) return false;
   const std::size_t n = counterIndex(CounterNum);
   CardContext& card = CardContext::current();
   if (!driverOk(startCounting(card, CounterNum))) return false;
-  state_->counters_.CountTime[n] = myTimer();
-  state_->counters_.CountPrevTime[n] = state_->counters_.CountTime[n];
-  state_->counters_.CountNow[n] = 0;
-  state_->counters_.CountPrev[n] = 0;
-  state_->counters_.CountActive[n] = true;
+  counters_.CountTime[n] = m.myTimer();
+  counters_.CountPrevTime[n] = counters_.CountTime[n];
+  counters_.CountNow[n] = 0;
+  counters_.CountPrev[n] = 0;
+  counters_.CountActive[n] = true;
   return true;
 }
 
 bool Morvand::CounterRead(int16_t CounterNum) {
-  if (!cardSelected()) return false;
+  if (!state_->cardSelected()) return false;
   const std::size_t n = counterIndex(CounterNum);
   CardContext& card = CardContext::current();
   uint32_t raw = 0;
-  if (!driverOk(readCount(card, CounterNum, raw))) return false;
+  if (!state_->driverOk(readCount(card, CounterNum, raw))) return false;
   // The driver counts unsigned; the rate works on the count as a signed 32-bit value.
   const auto count = static_cast<int32_t>(raw);
 
@@ -92,7 +92,7 @@ bool Morvand::CounterRead(int16_t CounterNum) {
 }
 
 bool Morvand::CounterFreqRead(int16_t CounterNum) {
-  if (!cardSelected()) return false;
+  if (!state_->cardSelected()) return false;
   const std::size_t n = counterIndex(CounterNum);
   if (state_->counters_.CountTime[n] <= state_->counters_.CountPrevTime[n]) return false;
   const int32_t events = util::checkedInt32(static_cast<int64_t>(state_->counters_.CountNow[n]) -
@@ -105,42 +105,42 @@ bool Morvand::CounterFreqRead(int16_t CounterNum) {
 }
 
 void Morvand::CounterStop(int16_t CounterNum) {
-  if (!cardSelected()) return;
+  if (!state_->cardSelected()) return;
   const std::size_t n = counterIndex(CounterNum);
   CardContext& card = CardContext::current();
-  if (!driverOkWithCode(card.driver().CounterReset(card.DeviceHandle, CounterNum))) return;
+  if (!state_->driverOkWithCode(card.driver().CounterReset(card.DeviceHandle, CounterNum))) return;
   state_->counters_.CountActive[n] = false;
 }
 
 void Morvand::Counter0Start() {
-  if (cardSelected()) driverOk(startCounting(CardContext::current(), 0));
+  if (state_->cardSelected()) state_->driverOk(startCounting(CardContext::current(), 0));
 }
 void Morvand::Counter1Start() {
-  if (cardSelected()) driverOk(startCounting(CardContext::current(), 1));
+  if (state_->cardSelected()) state_->driverOk(startCounting(CardContext::current(), 1));
 }
 void Morvand::Counter2Start() {
-  if (cardSelected()) driverOk(startCounting(CardContext::current(), 2));
+  if (state_->cardSelected()) state_->driverOk(startCounting(CardContext::current(), 2));
 }
 
 void Morvand::Counter0Read() {
-  if (!cardSelected()) return;
+  if (!state_->cardSelected()) return;
   uint32_t count = 0;
-  driverOk(readCount(CardContext::current(), 0, count));
+  state_->driverOk(readCount(CardContext::current(), 0, count));
 }
 
 void Morvand::Counter1Read() {
-  if (!cardSelected()) return;
+  if (!state_->cardSelected()) return;
   uint32_t count = 0;
   // Kept for the trigger-rate measurements.
-  if (driverOk(readCount(CardContext::current(), 1, count))) {
+  if (state_->driverOk(readCount(CardContext::current(), 1, count))) {
     state_->counters_.Counter1Count = static_cast<int32_t>(count);
   }
 }
 
 void Morvand::Counter2Read() {
-  if (!cardSelected()) return;
+  if (!state_->cardSelected()) return;
   uint32_t count = 0;
-  driverOk(readCount(CardContext::current(), 2, count));
+  state_->driverOk(readCount(CardContext::current(), 2, count));
 }
 
 }  // namespace morvand

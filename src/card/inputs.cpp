@@ -18,7 +18,7 @@ constexpr float kFailedReading = -1.0f;
 }  // namespace
 
 bool Morvand::status() {
-  if (!cardSelected()) return false;
+  if (!state_->cardSelected()) return false;
   CardContext& card = CardContext::current();
   // On a PCI-1710 the port of the previous digital operation is read again.
   if (const auto& model = card::cardModel(PCIcard); model.inputPort >= 0)
@@ -26,7 +26,7 @@ bool Morvand::status() {
   const int16_t port = card.portMode.port;
   card.portMode.direction = 0;
   if (card.features.numProgrammablePorts > 0 &&
-      !driverOk(card.driver().DioSetPortMode(card.DeviceHandle, card.portMode))) {
+      !state_->driverOk(card.driver().DioSetPortMode(card.DeviceHandle, card.portMode))) {
     return false;
   }
   state = 0;
@@ -34,7 +34,7 @@ bool Morvand::status() {
   card.portRead = {port, &byte};
   const int32_t readStatus = card.driver().DioReadPortByte(card.DeviceHandle, card.portRead);
   card.portRead.value = nullptr;
-  if (!driverOk(readStatus)) return false;
+  if (!state_->driverOk(readStatus)) return false;
   // On the PCI-1712 the inputs share the valve port: reading turned it into an input, so
   // it is made an output again with the valve pattern in force (a gas procedure polled by
   // the host keeps its valves open).

@@ -4,17 +4,17 @@
 
 #include <exception>
 
-#include "morvand/card_context.hpp"
 #include "controller/state.hpp"
+#include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
 
-bool Morvand::driverOkOrTagged(int32_t status, const char* tag) {
+bool Morvand::State::driverOkOrTagged(int32_t status, const char* tag) {
   return tag != nullptr ? driverOkTagged(status, tag) : driverOk(status);
 }
 
-bool Morvand::commandOk(const std::function<int32_t()>& send, const char* tag) {
+bool Morvand::State::commandOk(const std::function<int32_t()>& send, const char* tag) {
   int32_t status = send();
   // A single failing write must not leave the laser on: a switch-off step tries it once
   // more, and only a second failure is reported. This is the only repeated driver call.
@@ -22,10 +22,10 @@ bool Morvand::commandOk(const std::function<int32_t()>& send, const char* tag) {
   return driverOkOrTagged(status, tag);
 }
 
-bool Morvand::switchingOff() const { return state_->card_.switchOffDepth > 0; }
+bool Morvand::State::switchingOff() const { return card_.switchOffDepth > 0; }
 
-void Morvand::switchOffSequence(std::initializer_list<std::function<void()>> steps) {
-  detail::SwitchOffScope scope(state_->card_.switchOffDepth);
+void Morvand::State::switchOffSequence(std::initializer_list<std::function<void()>> steps) {
+  detail::SwitchOffScope scope(card_.switchOffDepth);
   std::exception_ptr first;
   for (const auto& step : steps) {
     try {
@@ -37,7 +37,8 @@ void Morvand::switchOffSequence(std::initializer_list<std::function<void()>> ste
   if (first) std::rethrow_exception(first);
 }
 
-bool Morvand::writePort(int16_t port, int16_t mask, int16_t value, Tags tags, bool requireCard) {
+bool Morvand::State::writePort(int16_t port, int16_t mask, int16_t value, Tags tags,
+                               bool requireCard) {
   if (requireCard && !cardSelected()) return false;
   CardContext& card = CardContext::current();
   card.portMode.port = port;
@@ -51,9 +52,8 @@ bool Morvand::writePort(int16_t port, int16_t mask, int16_t value, Tags tags, bo
   card.portWrite.port = port;
   card.portWrite.mask = mask;
   card.portWrite.value = value;
-  if (!commandOk(
-          [&] { return card.driver().DioWritePortByte(card.DeviceHandle, card.portWrite); },
-          tags.second)) {
+  if (!commandOk([&] { return card.driver().DioWritePortByte(card.DeviceHandle, card.portWrite); },
+                 tags.second)) {
     return false;
   }
   if (port >= 0 && static_cast<size_t>(port) < card.outputLines.size()) {
@@ -63,7 +63,7 @@ bool Morvand::writePort(int16_t port, int16_t mask, int16_t value, Tags tags, bo
   return true;
 }
 
-bool Morvand::readAnalog(int16_t channel, float& volts, Tags tags, bool requireCard) {
+bool Morvand::State::readAnalog(int16_t channel, float& volts, Tags tags, bool requireCard) {
   if (requireCard && !cardSelected()) return false;
   CardContext& card = CardContext::current();
   // Before the card form exists (no card start-up yet) the first gain entry is used.
@@ -88,21 +88,21 @@ bool Morvand::readAnalog(int16_t channel, float& volts, Tags tags, bool requireC
   return true;
 }
 
-bool Morvand::configureAnalogOut(int16_t channel, const char* tag) {
+bool Morvand::State::configureAnalogOut(int16_t channel, const char* tag) {
   if (!cardSelected()) return false;
   CardContext& card = CardContext::current();
   card.aoConfig = {channel, kAnalogOutVolts, 0.0f};
   return commandOk([&] { return card.driver().AOConfig(card.DeviceHandle, card.aoConfig); }, tag);
 }
 
-bool Morvand::writeAnalogOut(int16_t channel, float volts, const char* tag) {
+bool Morvand::State::writeAnalogOut(int16_t channel, float volts, const char* tag) {
   if (!cardSelected()) return false;
   CardContext& card = CardContext::current();
   const AOVoltageOutRequest request{channel, volts};
   return commandOk([&] { return card.driver().AOVoltageOut(card.DeviceHandle, request); }, tag);
 }
 
-bool Morvand::writeAnalog(int16_t channel, float volts, Tags tags) {
+bool Morvand::State::writeAnalog(int16_t channel, float volts, Tags tags) {
   return configureAnalogOut(channel, tags.first) && writeAnalogOut(channel, volts, tags.second);
 }
 

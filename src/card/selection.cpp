@@ -48,12 +48,13 @@ bool Morvand::StandardCard() {
   CardForm& form = card.form();
 
   int16_t written = 0;
-  if (!driverOk(card.driver().DeviceGetList(card.deviceList.data(), kMaxDevices, &written))) {
+  if (!state_->driverOk(
+          card.driver().DeviceGetList(card.deviceList.data(), kMaxDevices, &written))) {
     PCIcard = -1;
     return false;
   }
   int16_t count = 0;
-  if (!driverOk(card.driver().DeviceGetNumOfList(&count))) {
+  if (!state_->driverOk(card.driver().DeviceGetNumOfList(&count))) {
     PCIcard = -1;
     return false;
   }
@@ -72,8 +73,9 @@ bool Morvand::StandardCard() {
   const bool selected = SetPCIcard(0);
   if (selected) {
     // Safe state: enable off, valves closed, generator stopped, no charging voltage.
-    switchOffSequence({[this] { Reset(); }, [this] { CloseAllValves(); }, [this] { PulseOFF(); },
-                       [this] { VoltageOff(); }, [this] { Enable(false); }});
+    state_->switchOffSequence({[this] { Reset(); }, [this] { CloseAllValves(); },
+                               [this] { PulseOFF(); }, [this] { VoltageOff(); },
+                               [this] { Enable(false); }});
   }
   return selected;
 }
@@ -122,19 +124,19 @@ bool Morvand::SetPCIcard(int16_t lstDeviceIndex) {
     // failure to close is reported and the new device is still opened).
     if (card.deviceOpen) {
       card.deviceOpen = false;
-      driverOk(card.driver().DeviceClose(&card.DeviceHandle));
+      state_->driverOk(card.driver().DeviceClose(&card.DeviceHandle));
     }
     // The driver numbers its devices itself; the list entry carries the number to open.
     const int32_t deviceNum =
         card.deviceList.at(static_cast<std::size_t>(lstDeviceIndex)).deviceNum;
     AIConfigRecord aiConfig{};
-    if (!driverOk(card.driver().DeviceOpen(deviceNum, &card.DeviceHandle))) {
+    if (!state_->driverOk(card.driver().DeviceOpen(deviceNum, &card.DeviceHandle))) {
       PCIcard = 0;
       return false;
     }
     card.deviceOpen = true;
-    if (!driverOk(card.driver().DeviceGetFeatures(card.DeviceHandle, &card.features)) ||
-        !driverOk(card.driver().AIGetConfig(card.DeviceHandle, &aiConfig))) {
+    if (!state_->driverOk(card.driver().DeviceGetFeatures(card.DeviceHandle, &card.features)) ||
+        !state_->driverOk(card.driver().AIGetConfig(card.DeviceHandle, &aiConfig))) {
       PCIcard = 0;
       return false;
     }

@@ -8,10 +8,10 @@ namespace morvand {
 
 Morvand::Morvand(HostServices& host, Events* events, Clock* clock,
                  const std::string& settingsDirectory)
-    : state_(std::make_unique<State>(host, events,
+    : state_(std::make_unique<State>(*this, host, events,
                                      clock != nullptr ? clock : &SystemClock::instance())) {
   state_->settings_.directory = settingsDirectory;
-  loadSettings();
+  state_->loadSettings();
   PopupMessage = false;
   CountPeriod = 1.0;
   LowCPU = true;
@@ -39,16 +39,18 @@ Morvand::~Morvand() {
     // A failing reset of the generator counter is reported, and the shutdown goes on:
     // skipping the rest would leave the fan, the generator and the card as they are and
     // lose the session's counts and selection.
-    step([&] { commandOk([&] { return card.driver().CounterReset(card.DeviceHandle, 0); }); });
+    step([&] {
+      state_->commandOk([&] { return card.driver().CounterReset(card.DeviceHandle, 0); });
+    });
     step([&] { Waiting(0.1); });
     step([&] { Fan(true); });
     step([&] { Halt(); });
     step([&] {
       card.deviceOpen = false;
-      driverOk(card.driver().DeviceClose(&card.DeviceHandle));
+      state_->driverOk(card.driver().DeviceClose(&card.DeviceHandle));
     });
   }
-  step([&] { storeSettings(); });
+  step([&] { state_->storeSettings(); });
 }
 
 Limits Morvand::limits() const {

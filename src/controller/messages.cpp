@@ -16,28 +16,27 @@ Events& silentEvents() {
 }
 }  // namespace
 
-Events& Morvand::events() { return state_->events_ != nullptr ? *state_->events_ : silentEvents(); }
+Events& Morvand::State::events() { return events_ != nullptr ? *events_ : silentEvents(); }
 
 void Morvand::setEvents(Events* events) { state_->events_ = events; }
 
-int16_t Morvand::operatorMessage(const std::string& text, int16_t style, const std::string& title,
-                                 bool keepAnswer) {
-  if (PopupMessage) {
-    const int16_t answer = state_->host_.messageBox(text, style, title);
-    if (keepAnswer) state_->msg_.MsgAnswer = answer;
+int16_t Morvand::State::operatorMessage(const std::string& text, int16_t style,
+                                        const std::string& title, bool keepAnswer) {
+  if (m.PopupMessage) {
+    const int16_t answer = host_.messageBox(text, style, title);
+    if (keepAnswer) msg_.MsgAnswer = answer;
     return answer;
   }
   events().LaserMessenger(text);
   return 0;
 }
 
-int16_t Morvand::askComposed() {
-  state_->msg_.MsgAnswer =
-      state_->host_.messageBox(state_->msg_.MsgText, state_->msg_.MsgStyle, state_->msg_.MsgTitle);
-  return state_->msg_.MsgAnswer;
+int16_t Morvand::State::askComposed() {
+  msg_.MsgAnswer = host_.messageBox(msg_.MsgText, msg_.MsgStyle, msg_.MsgTitle);
+  return msg_.MsgAnswer;
 }
 
-void Morvand::fetchErrorText(int32_t status) {
+void Morvand::State::fetchErrorText(int32_t status) {
   // The driver writes a zero-terminated text into an 80-byte buffer; the text ends at the
   // terminator, whatever the rest of the buffer holds.
   // A driver that has no text for the status (it fails the call or leaves the buffer
@@ -52,40 +51,40 @@ void Morvand::fetchErrorText(int32_t status) {
   }
 }
 
-bool Morvand::driverOk(int32_t status) {
+bool Morvand::State::driverOk(int32_t status) {
   CardContext& card = CardContext::current();
   card.DriverStatus = status;
   if (status == 0) return true;
   fetchErrorText(status);
-  if (PopupMessage) {
-    state_->msg_.MsgAnswer = state_->host_.messageBox(card.ErrorText, kStyleOk, "Error!!");
+  if (m.PopupMessage) {
+    msg_.MsgAnswer = host_.messageBox(card.ErrorText, kStyleOk, "Error!!");
   } else {
     events().LaserMessenger(card.ErrorText);
   }
   return false;
 }
 
-bool Morvand::driverOkWithCode(int32_t status) {
+bool Morvand::State::driverOkWithCode(int32_t status) {
   CardContext& card = CardContext::current();
   card.DriverStatus = status;
   if (status == 0) return true;
   fetchErrorText(status);
   const std::string text = std::to_string(status) + ": " + card.ErrorText;
-  if (PopupMessage) {
-    state_->msg_.MsgAnswer = state_->host_.messageBox(text, kStyleOk, "Error!!");
+  if (m.PopupMessage) {
+    msg_.MsgAnswer = host_.messageBox(text, kStyleOk, "Error!!");
   } else {
     events().LaserMessenger(text);
   }
   return false;
 }
 
-bool Morvand::driverOkTagged(int32_t status, const char* title) {
+bool Morvand::State::driverOkTagged(int32_t status, const char* title) {
   CardContext& card = CardContext::current();
   card.DriverStatus = status;
   if (status == 0) return true;
   fetchErrorText(status);
-  state_->msg_.MsgAnswer =
-      state_->host_.messageBox(std::to_string(status) + ": " + card.ErrorText, kStyleOk, title);
+  msg_.MsgAnswer =
+      host_.messageBox(std::to_string(status) + ": " + card.ErrorText, kStyleOk, title);
   return false;
 }
 

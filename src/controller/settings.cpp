@@ -159,27 +159,27 @@ std::string writeLine(const std::string& name, const std::string& line) {
 
 }  // namespace
 
-void Morvand::loadSettings() {
+void Morvand::State::loadSettings() {
   {
-    SettingsReader in(state_->settings_.directory, "Paramdata");
-    TempSet = in.nextSingle("temperature set-point");
-    state_->settings_.ParamValue2 = in.nextInt16("second value");
-    state_->settings_.ParamValue3 = in.nextInt16("third value");
-    state_->settings_.ParamValue4 = in.nextSingle("fourth value");
+    SettingsReader in(settings_.directory, "Paramdata");
+    m.TempSet = in.nextSingle("temperature set-point");
+    settings_.ParamValue2 = in.nextInt16("second value");
+    settings_.ParamValue3 = in.nextInt16("third value");
+    settings_.ParamValue4 = in.nextSingle("fourth value");
   }
   {
-    SettingsReader in(state_->settings_.directory, "Typedata");
-    LaserTypeFlag = in.nextInt16("model code");
-    GasFlag = in.nextInt16("gas selection");
+    SettingsReader in(settings_.directory, "Typedata");
+    m.LaserTypeFlag = in.nextInt16("model code");
+    m.GasFlag = in.nextInt16("gas selection");
   }
   {
-    SettingsReader in(state_->settings_.directory, "Counter");
-    CumTotalPulses = in.nextInt32("lifetime pulse count");
-    PulsesThisFill = in.nextInt32("pulses since the last fill");
+    SettingsReader in(settings_.directory, "Counter");
+    m.CumTotalPulses = in.nextInt32("lifetime pulse count");
+    m.PulsesThisFill = in.nextInt32("pulses since the last fill");
   }
   {
-    SettingsReader in(state_->settings_.directory, "Industrial");
-    state_->settings_.IndustrialValue = in.nextInt16("value");
+    SettingsReader in(settings_.directory, "Industrial");
+    settings_.IndustrialValue = in.nextInt16("value");
   }
 }
 
@@ -194,19 +194,20 @@ std::string join(std::initializer_list<std::string> values) {
 }
 }  // namespace
 
-bool Morvand::storeFile(const std::string& name, const std::string& line) {
-  const std::string reason = writeLine(inDirectory(state_->settings_.directory, name), line);
+bool Morvand::State::storeFile(const std::string& name, const std::string& line) {
+  const std::string reason = writeLine(inDirectory(settings_.directory, name), line);
   if (reason.empty()) return true;
   operatorMessage("SETTINGS FILE " + name + " COULD NOT BE SAVED: " + reason, kStyleWarning,
                   "SETTINGS NOT SAVED");
   return false;
 }
 
-bool Morvand::storeTypedata() {
-  return storeFile("Typedata", join({std::to_string(LaserTypeFlag), std::to_string(GasFlag)}));
+bool Morvand::State::storeTypedata() {
+  return storeFile("Typedata", join({std::to_string(m.LaserTypeFlag), std::to_string(m.GasFlag)}));
 }
 
-std::string Morvand::savedSingle(const char* file, const char* field, float value, float initial) {
+std::string Morvand::State::savedSingle(const char* file, const char* field, float value,
+                                        float initial) {
   // The reader refuses a non-number, so it never reaches a file: the field starts over
   // from its initial value, and the operator hears of it.
   if (std::isfinite(value)) return util::formatSingle(value);
@@ -217,16 +218,16 @@ std::string Morvand::savedSingle(const char* file, const char* field, float valu
   return saved;
 }
 
-void Morvand::storeSettings() {
+void Morvand::State::storeSettings() {
   const std::pair<const char*, std::string> files[] = {
       {"Paramdata",
-       join({savedSingle("Paramdata", "TempSet", TempSet, Properties{}.TempSet),
-             std::to_string(state_->settings_.ParamValue2), std::to_string(state_->settings_.ParamValue3),
-             savedSingle("Paramdata", "ParamValue4", state_->settings_.ParamValue4,
+       join({savedSingle("Paramdata", "TempSet", m.TempSet, Properties{}.TempSet),
+             std::to_string(settings_.ParamValue2), std::to_string(settings_.ParamValue3),
+             savedSingle("Paramdata", "ParamValue4", settings_.ParamValue4,
                          detail::SettingsState{}.ParamValue4)})},
-      {"Typedata", join({std::to_string(LaserTypeFlag), std::to_string(GasFlag)})},
-      {"Counter", join({std::to_string(CumTotalPulses), std::to_string(PulsesThisFill)})},
-      {"Industrial", std::to_string(state_->settings_.IndustrialValue)},
+      {"Typedata", join({std::to_string(m.LaserTypeFlag), std::to_string(m.GasFlag)})},
+      {"Counter", join({std::to_string(m.CumTotalPulses), std::to_string(m.PulsesThisFill)})},
+      {"Industrial", std::to_string(settings_.IndustrialValue)},
   };
   for (const auto& [name, line] : files) storeFile(name, line);
 }

@@ -15,15 +15,15 @@ double Morvand::myTimer() {
   return std::chrono::duration<double>(state_->clock_->now()).count();
 }
 
-void Morvand::yieldToHost() {
+void Morvand::State::yieldToHost() {
   // What the host calls during a yield is not a step of the switch-off sequence that
   // waits: its commands fail on the first status, as everywhere else.
   struct Suspend {
     int& depth;
     int saved;
     ~Suspend() { depth = saved; }
-  } suspend{state_->card_.switchOffDepth, std::exchange(state_->card_.switchOffDepth, 0)};
-  state_->host_.yield();
+  } suspend{card_.switchOffDepth, std::exchange(card_.switchOffDepth, 0)};
+  host_.yield();
 }
 
 void Morvand::Waiting(double WaitTime) {
@@ -32,7 +32,7 @@ void Morvand::Waiting(double WaitTime) {
   const auto deadline = std::chrono::duration_cast<std::chrono::nanoseconds>(
       std::chrono::duration<double>(end < 0.0 ? 0.0 : end));
   while (myTimer() < end) {
-    yieldToHost();
+    state_->yieldToHost();
     if (state_->host_.waitUntil(deadline)) continue;
     if (LowCPU) state_->clock_->sleepFor(std::chrono::milliseconds(1));
   }

@@ -27,9 +27,9 @@ std::string triggerText(float rate, int32_t rateMax, bool off) {
 }  // namespace
 
 bool Morvand::ExtStart() {
-  if (!cardSelected()) return false;
+  if (!state_->cardSelected()) return false;
   float volts = 0.0f;
-  if (!readAnalog(kExtStartChannel, volts)) {
+  if (!state_->readAnalog(kExtStartChannel, volts)) {
     ExtStartFlag = false;
     return false;
   }
@@ -42,7 +42,7 @@ bool Morvand::ExtStart() {
 }
 
 bool Morvand::ExtRepRateMes() {
-  if (!cardSelected()) return false;
+  if (!state_->cardSelected()) return false;
   const int16_t counter = state_->card_.ExtTrigCounter;
   if (CountDisabled) {
     // The generator holds the counter: counting must be started afresh afterwards.
@@ -57,7 +57,7 @@ bool Morvand::ExtRepRateMes() {
       // The status follows the measured rate: 0.05 Hz shows as 0.1 but is no trigger.
       state_->msg_.MsgText =
           triggerText(static_cast<float>(rate), state_->model_.RepRateMax, rate < 0.1);
-      events().ExtRepRateRead(ExtRepRate, state_->msg_.MsgText);
+      state_->events().ExtRepRateRead(ExtRepRate, state_->msg_.MsgText);
     }
   } else {
     CounterStart(counter);
@@ -83,14 +83,14 @@ float Morvand::ExtRepRateMes1() {
   state_->ext_.Count1StartTime = myTimer();
   Counter1Start();
   state_->msg_.MsgText = triggerText(ExtRepRate, state_->model_.RepRateMax, !(ExtRepRate > 0.0f));
-  events().ExtRepRateRead(ExtRepRate, state_->msg_.MsgText);
+  state_->events().ExtRepRateRead(ExtRepRate, state_->msg_.MsgText);
   return ExtRepRate;
 }
 
 int32_t Morvand::InTrigMes() {
   // Without a card nothing is counted: no rate, rather than the count of an earlier
   // measurement over a fresh gate.
-  if (!cardSelected()) return 0;
+  if (!state_->cardSelected()) return 0;
   state_->ext_.Count1StartTime = myTimer();
   Counter1Start();
   Waiting(2.0);

@@ -28,7 +28,7 @@ void Morvand::Pulse(int32_t RepeatRate) {
   CardContext& card = CardContext::current();
   // No card test: without a card the driver gets the null handle and answers for itself.
   const CounterPulseStartRequest request{kGeneratorCounter, period, 0.0f, 0};
-  if (!driverOk(card.driver().CounterPulseStart(card.DeviceHandle, request))) return;
+  if (!state_->driverOk(card.driver().CounterPulseStart(card.DeviceHandle, request))) return;
   RepRateOld = RepeatRate;
   if (card::cardModel(PCIcard).generatorTakesCounter) CountDisabled = true;
 }
@@ -38,18 +38,18 @@ void Morvand::PulseOFF() {
     // Frequency-measurement mode takes counter 0 off the trigger output.
     CardContext& card = CardContext::current();
     const CounterFreqStartRequest request{kGeneratorCounter, 1, 0};
-    const bool switched =
-        commandOk([&] { return card.driver().CounterFreqStart(card.DeviceHandle, request); });
+    const bool switched = state_->commandOk(
+        [&] { return card.driver().CounterFreqStart(card.DeviceHandle, request); });
     // In a switch-off sequence the reset is still tried after a failed switch.
-    if (!switched && !switchingOff()) return;
+    if (!switched && !state_->switchingOff()) return;
   }
   PulseReset();
 }
 
 void Morvand::PulseReset() {
-  if (!cardSelected()) return;
+  if (!state_->cardSelected()) return;
   CardContext& card = CardContext::current();
-  if (!commandOk(
+  if (!state_->commandOk(
           [&] { return card.driver().CounterReset(card.DeviceHandle, kGeneratorCounter); })) {
     return;
   }
@@ -60,15 +60,15 @@ void Morvand::PulseReset() {
 void Morvand::Immediate(int16_t mChMode) {
   // Charge-mode line: bit 1 of port 0. Written even without a card.
   const int16_t value = util::checkedInt16(static_cast<int64_t>(mChMode) * 2);
-  if (writePort(wiring::kControlPort, wiring::kChargeModeLine, value, {}, false))
+  if (state_->writePort(wiring::kControlPort, wiring::kChargeModeLine, value, {}, false))
     ChModeOld = ChMode;
 }
 
 void Morvand::Halt() {
-  if (!cardSelected()) return;
+  if (!state_->cardSelected()) return;
   // Every step is tried, also after a failed or throwing one.
   // Firing stops first (generator, stop request, enable line); the motor ramps down after.
-  switchOffSequence({
+  state_->switchOffSequence({
       [&] {
         if (!card::cardModel(PCIcard).stopsByFrequencyMode) return;
         // The counter chosen on the card form is switched to frequency measurement, which
@@ -76,7 +76,8 @@ void Morvand::Halt() {
         CardContext& card = CardContext::current();
         const auto counter = static_cast<int16_t>(card.form().lstChannelCount.ListIndex());
         const CounterFreqStartRequest request{counter, 1, 0};
-        commandOk([&] { return card.driver().CounterFreqStart(card.DeviceHandle, request); });
+        state_->commandOk(
+            [&] { return card.driver().CounterFreqStart(card.DeviceHandle, request); });
       },
       [&] { PulseReset(); },
       [&] { flag2 = kRunStop; },  // a running run loop leaves at its next check
@@ -104,7 +105,7 @@ bool Morvand::ReprateSet() {
     }
     double value = 0.0;
     if (!util::parseNumber(answer, value)) {
-      operatorMessage("YOU MUST ENTER A REP RATE VALUE", kStyleInfo, "ERROR");
+      state_->operatorMessage("YOU MUST ENTER A REP RATE VALUE", kStyleInfo, "ERROR");
       state_->host_.beep();
       continue;
     }
@@ -115,14 +116,14 @@ bool Morvand::ReprateSet() {
     HighRepSetup();
     if (state_->fill_.HighRepFill != 0) return false;
     if (RepRate > state_->model_.RepRateMax) {
-      operatorMessage("REPETITION RATE IS OVERRANGE PLEASE RESET", kStyleWarning,
-                      "OVERRANGE ERROR");
+      state_->operatorMessage("REPETITION RATE IS OVERRANGE PLEASE RESET", kStyleWarning,
+                              "OVERRANGE ERROR");
     } else if (state_->card_.RepRateMin == 16 && RepRate < 16) {
-      operatorMessage("REPETITION RATE IS UNDERRANGE FOR PCI-1711 CARD PLEASE RESET", kStyleWarning,
-                      "UNDERRANGE ERROR");
+      state_->operatorMessage("REPETITION RATE IS UNDERRANGE FOR PCI-1711 CARD PLEASE RESET",
+                              kStyleWarning, "UNDERRANGE ERROR");
     } else if (state_->card_.RepRateMin < 16 && RepRate < state_->card_.RepRateMin) {
-      operatorMessage("REPETITION RATE IS UNDERRANGE FOR CONTROL CARD PLEASE RESET", kStyleWarning,
-                      "UNDERRANGE ERROR");
+      state_->operatorMessage("REPETITION RATE IS UNDERRANGE FOR CONTROL CARD PLEASE RESET",
+                              kStyleWarning, "UNDERRANGE ERROR");
     } else {
       return true;
     }

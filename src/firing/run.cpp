@@ -45,11 +45,12 @@ void Morvand::LaserRun(int16_t mTrigMode) {
   // A second run from a host handler, or a run during a gas procedure, would drive the
   // same lines from two loops at once: refused before anything changes.
   if (state_->run_.active) {
-    operatorMessage("LASER IS ALREADY RUNNING", kStyleWarning, "LASER RUNNING");
+    state_->operatorMessage("LASER IS ALREADY RUNNING", kStyleWarning, "LASER RUNNING");
     return;
   }
   if (state_->gas_.procedureActive) {
-    operatorMessage("GAS PROCEDURE IN PROGRESS, CANNOT START", kStyleWarning, "START ABORT");
+    state_->operatorMessage("GAS PROCEDURE IN PROGRESS, CANNOT START", kStyleWarning,
+                            "START ABORT");
     return;
   }
   ActiveRun active(state_->run_.active);
@@ -61,205 +62,205 @@ void Morvand::LaserRun(int16_t mTrigMode) {
   flag2 = kRunFire;
   if (mTrigMode >= 0) TrigMode = mTrigMode;
 
-  if (!runStartChecks()) return;
+  if (!state_->runStartChecks()) return;
   // The rate a refused rate change returns to when the generator is not running.
   state_->run_.firingRate = RepRate <= state_->model_.RepRateMax ? RepRate : 0;
   try {
-    if (runStartSequence()) {
-      while (runPass()) {
+    if (state_->runStartSequence()) {
+      while (state_->runPass()) {
       }
     }
   } catch (...) {
     // An error from a host handler or an arithmetic fault ends the call, but must not leave
     // the laser firing with no loop watching its supply and temperature, nor lose the
     // pulses fired so far.
-    runStopAfterError();
+    state_->runStopAfterError();
     throw;
   }
-  runStopSequence();
+  state_->runStopSequence();
 }
 
-bool Morvand::runStartChecks() {
-  if (MaxNum < 1) {
-    if (PopupMessage) {
-      MaxNumSet();
+bool Morvand::State::runStartChecks() {
+  if (m.MaxNum < 1) {
+    if (m.PopupMessage) {
+      m.MaxNumSet();
     } else {
-      MaxNum = kContinuous;
+      m.MaxNum = kContinuous;
     }
   }
   // A rate above the model's top would leave the generator stopped while the run reports
   // "Laser Running": it is handled as a rate below the card's lowest one.
-  if ((RepRate < state_->card_.RepRateMin || RepRate > state_->model_.RepRateMax) && TrigMode == 0) {
+  if ((m.RepRate < card_.RepRateMin || m.RepRate > model_.RepRateMax) && m.TrigMode == 0) {
     // The outcome is not tested again: whatever the operator leaves is used.
-    if (PopupMessage) {
-      ReprateSet();
+    if (m.PopupMessage) {
+      m.ReprateSet();
     } else {
-      if (RepRate < state_->card_.RepRateMin) RepRate = kFallbackRate;
-      if (RepRate > state_->model_.RepRateMax) RepRate = state_->model_.RepRateMax;
+      if (m.RepRate < card_.RepRateMin) m.RepRate = kFallbackRate;
+      if (m.RepRate > model_.RepRateMax) m.RepRate = model_.RepRateMax;
     }
   }
 
-  PressMes();
-  if (LaserTypeFlag != kLowPressureModel) {
-    if (Pressure < kPressureRefused) {
-      state_->host_.beep();
+  m.PressMes();
+  if (m.LaserTypeFlag != kLowPressureModel) {
+    if (m.Pressure < kPressureRefused) {
+      host_.beep();
       operatorMessage("PRESSURE TOO LOW CANNOT START", kStyleInfo, "START ABORT");
       return false;
     }
-    if (Pressure < kPressureLow) {
-      state_->host_.beep();
+    if (m.Pressure < kPressureLow) {
+      host_.beep();
       operatorMessage("LOW GAS PRESSURE WARNING", kStyleWarning, "LOW GAS PRESSURE");
     }
-  } else if (Pressure < kPressureRefused) {
-    state_->host_.beep();
+  } else if (m.Pressure < kPressureRefused) {
+    host_.beep();
     operatorMessage("LOW GAS PRESSURE WARNING", kStyleWarning, "LOW GAS PRESSURE");
   }
-  if (Pressure > state_->model_.PressMax) {
-    state_->host_.beep();
+  if (m.Pressure > model_.PressMax) {
+    host_.beep();
     operatorMessage("HIGH GAS PRESSURE WARNING CANNOT START", kStyleWarning, "OVER PRESSURE");
     return false;
   }
 
-  TempMes();
-  if (temp > state_->model_.TempMax) {
+  m.TempMes();
+  if (m.temp > model_.TempMax) {
     operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED", kStyleWarning, "OVER HEAT");
     return false;
   }
 
   // Without an energy scale every energy reads 0, and constant energy would only drive the
   // charging voltage up to its limit.
-  if (mode == 1 && !(state_->model_.EnergyScale > 0.0f)) {
+  if (m.mode == 1 && !(model_.EnergyScale > 0.0f)) {
     operatorMessage(kNoEnergyScale, kStyleWarning, "START ABORT");
     return false;
   }
   // The charger is never programmed above the model's limit.
-  if (VoltSet > HiVoltMax) {
+  if (m.VoltSet > m.HiVoltMax) {
     operatorMessage("Maximum Voltage Reached", kStyleInfo, "MAX VOLTAGE");
     return false;
   }
   return true;
 }
 
-bool Morvand::runStartSequence() {
+bool Morvand::State::runStartSequence() {
   yieldToHost();
-  Fan(true);
-  Immediate(ChMode);
+  m.Fan(true);
+  m.Immediate(m.ChMode);
   events().LaserMessenger("Starting Laser");
 
-  state_->run_.t0 = myTimer();
-  const bool fromStandby = ThyStandby >= 1;
-  ThyStandbySet(0);
-  motorRamp(ExtRepRate > 0.0f ? util::toInt32(ExtRepRate) : RepRate, true);
+  run_.t0 = m.myTimer();
+  const bool fromStandby = m.ThyStandby >= 1;
+  m.ThyStandbySet(0);
+  motorRamp(m.ExtRepRate > 0.0f ? util::toInt32(m.ExtRepRate) : m.RepRate, true);
 
-  if (fromStandby) FilamentCheck();
-  Waiting(state_->run_.t0 + (fromStandby ? kStartWaitFromStandby : kStartWait) - myTimer());
+  if (fromStandby) m.FilamentCheck();
+  m.Waiting(run_.t0 + (fromStandby ? kStartWaitFromStandby : kStartWait) - m.myTimer());
 
-  state_->run_.VoltSetOld = VoltSet;
-  CounterTotal = 0;
-  PulseNum = 0;
-  state_->run_.counting = true;
+  run_.VoltSetOld = m.VoltSet;
+  m.CounterTotal = 0;
+  m.PulseNum = 0;
+  run_.counting = true;
   // A stop asked for while the start waited (LaserStop, Halt, a failed power or interlock
   // input) stands: nothing is switched on, and the first pass ends the run.
-  if (flag2 == kRunStop) return true;
-  if (VoltSet > HiVoltMax) {
+  if (m.flag2 == kRunStop) return true;
+  if (m.VoltSet > m.HiVoltMax) {
     // Raised by the host during the start wait: never sent, the run ends as at the
     // constant-energy limit.
-    Enable(false);
+    m.Enable(false);
     operatorMessage("Maximum Voltage Reached", kStyleInfo, "MAX VOLTAGE");
     return false;
   }
-  VoltageSet(VoltSet);
+  m.VoltageSet(m.VoltSet);
   // A charger that cannot be programmed cannot fire the laser: the run ends before a pulse
   // is counted, as when the enable line cannot be switched on.
   if (cardSelected() && CardContext::current().DriverStatus != 0) {
-    flag2 = kRunStop;
+    m.flag2 = kRunStop;
     events().LaserMessenger("Laser Operation Stopped");
     return false;
   }
 
   const char* text = nullptr;
-  if (LaserStandby && TrigMode == 0) {
-    state_->run_.tNext = myTimer() + 1.0;
-    flag2 = kRunStandby;
-    state_->run_.flag2Old = kRunStandby;
-    state_->run_.countFromFirstFiring = true;
+  if (m.LaserStandby && m.TrigMode == 0) {
+    run_.tNext = m.myTimer() + 1.0;
+    m.flag2 = kRunStandby;
+    run_.flag2Old = kRunStandby;
+    run_.countFromFirstFiring = true;
     text = "Laser Standby";
   } else {
-    if (!CountDisabled) CounterStop(state_->card_.ExtTrigCounter);
-    Waiting(0.1);
-    if (flag2 == kRunStop) return true;
-    if (TrigMode == 0) Pulse(RepRate);  // may take the counter over (CountDisabled)
+    if (!m.CountDisabled) m.CounterStop(card_.ExtTrigCounter);
+    m.Waiting(0.1);
+    if (m.flag2 == kRunStop) return true;
+    if (m.TrigMode == 0) m.Pulse(m.RepRate);  // may take the counter over (CountDisabled)
     if (!runEnableFiring()) return false;
-    if (!CountDisabled) runStartCounting();
-    state_->run_.t0 = myTimer();
-    state_->run_.tNext = state_->run_.t0 + 1.0;
-    flag2 = kRunFire;
-    state_->run_.flag2Old = kRunFire;
+    if (!m.CountDisabled) runStartCounting();
+    run_.t0 = m.myTimer();
+    run_.tNext = run_.t0 + 1.0;
+    m.flag2 = kRunFire;
+    run_.flag2Old = kRunFire;
     text = "Laser Running";
   }
   events().LaserMessenger(text);
   return true;
 }
 
-bool Morvand::runEstimates() const { return CountDisabled || state_->run_.estimating; }
+bool Morvand::State::runEstimates() const { return m.CountDisabled || run_.estimating; }
 
-bool Morvand::runEnableFiring() {
+bool Morvand::State::runEnableFiring() {
   // A laser that cannot be enabled does not fire: the run ends before a pulse is counted.
   if (setEnableLine(true) || !cardSelected()) return true;
-  flag2 = kRunStop;
+  m.flag2 = kRunStop;
   events().LaserMessenger("Laser Operation Stopped");
   return false;
 }
 
-void Morvand::runStartCounting() {
-  if (startCounter(state_->card_.ExtTrigCounter) || !cardSelected()) return;
+void Morvand::State::runStartCounting() {
+  if (startCounter(card_.ExtTrigCounter) || !cardSelected()) return;
   // Without a count the budget would never end the run: it goes on by estimate.
-  state_->run_.estimating = true;
+  run_.estimating = true;
   events().LaserMessenger(kCountingFailed);
 }
 
-void Morvand::runStopSequence() {
+void Morvand::State::runStopSequence() {
   // A host handler that throws in one of the waits does not cut the sequence short: the
   // motor stop, the voltage, the control lines and the accounting still follow.
   switchOffSequence({
-      [&] { Enable(false); },
+      [&] { m.Enable(false); },
       [&] {
-        if (TrigMode == 0) PulseReset();
+        if (m.TrigMode == 0) m.PulseReset();
       },
-      [&] { Waiting(0.1); },
-      [&] { MotorVStart(0); },
-      [&] { VoltageOff(); },
-      [&] { Reset(); },
-      [&] { Waiting(3.0); },
+      [&] { m.Waiting(0.1); },
+      [&] { m.MotorVStart(0); },
+      [&] { m.VoltageOff(); },
+      [&] { m.Reset(); },
+      [&] { m.Waiting(3.0); },
       [&] { accountRunPulses(); },
   });
 }
 
-void Morvand::runStopAfterError() noexcept {
+void Morvand::State::runStopAfterError() noexcept {
   // The stop sequence without its two fixed waits, then the accounting.
   try {
     switchOffSequence({
-        [&] { Enable(false); },
+        [&] { m.Enable(false); },
         [&] {
-          if (TrigMode == 0) PulseReset();
+          if (m.TrigMode == 0) m.PulseReset();
         },
-        [&] { MotorVStart(0); },
-        [&] { VoltageOff(); },
-        [&] { Reset(); },
+        [&] { m.MotorVStart(0); },
+        [&] { m.VoltageOff(); },
+        [&] { m.Reset(); },
         [&] {
-          if (state_->run_.counting) accountRunPulses();
+          if (run_.counting) accountRunPulses();
         },
     });
   } catch (...) {  // the error that ended the run is the one the host gets
   }
 }
 
-void Morvand::accountRunPulses() {
+void Morvand::State::accountRunPulses() {
   // PulseNum already holds every pulse of the run, those before a pause or a rate change
   // included, so it is added once.
-  CounterTotal = PulseNum;
-  CumTotalPulses = util::checkedInt32(static_cast<int64_t>(CumTotalPulses) + CounterTotal);
-  PulsesThisFill = util::checkedInt32(static_cast<int64_t>(PulsesThisFill) + CounterTotal);
+  m.CounterTotal = m.PulseNum;
+  m.CumTotalPulses = util::checkedInt32(static_cast<int64_t>(m.CumTotalPulses) + m.CounterTotal);
+  m.PulsesThisFill = util::checkedInt32(static_cast<int64_t>(m.PulsesThisFill) + m.CounterTotal);
 }
 
 }  // namespace morvand

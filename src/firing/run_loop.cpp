@@ -21,153 +21,152 @@ constexpr int16_t kRunLoopId = 6;
 
 }  // namespace
 
-int32_t Morvand::estimatedPulses(double now) const {
+int32_t Morvand::State::estimatedPulses(double now) const {
   // With internal triggering the generator ran at RepRateOld since t0; RepRate may already
   // hold a new request. An external trigger has no generator here (RepRateOld stays 0):
   // its rate is the one the host gives in RepRate.
-  const int32_t rate = TrigMode == 0 ? RepRateOld : RepRate;
+  const int32_t rate = m.TrigMode == 0 ? m.RepRateOld : m.RepRate;
   // Only whole pulses: a pulse is counted once it has fired, never half a period early.
-  return util::toInt32(std::floor((now - state_->run_.t0) * rate) + CounterTotal);
+  return util::toInt32(std::floor((now - run_.t0) * rate) + m.CounterTotal);
 }
 
-bool Morvand::runPass() {
-  if (PulseNum >= MaxNum) {
-    if (flag2 == kRunStop) {
+bool Morvand::State::runPass() {
+  if (m.PulseNum >= m.MaxNum) {
+    if (m.flag2 == kRunStop) {
       events().LaserMessenger("Laser Operation Stopped");
     } else {
-      flag2 = kRunStop;
+      m.flag2 = kRunStop;
       events().LaserMessenger("Operation Completed");
     }
     return false;
   }
-  if (flag2 == kRunStop) {
+  if (m.flag2 == kRunStop) {
     events().LaserMessenger("Laser Operation Stopped");
     return false;
   }
   // A failed supply reading (-1.0) counts as a lost supply too.
-  if (VoltTest12() < kSupplyMinimum) {
+  if (m.VoltTest12() < kSupplyMinimum) {
     // The box waits for the operator: the laser is disabled before it opens.
-    if (PopupMessage) Enable(false);
+    if (m.PopupMessage) m.Enable(false);
     operatorMessage("LASER POWER OFF", kStyleWarning, "POWER OFF");
     return false;
   }
   yieldToHost();
 
-  if (flag2 == kRunStop) {
+  if (m.flag2 == kRunStop) {
     events().LaserMessenger("Laser Operation Stopped");
-  } else if (flag2 == kRunStandby) {
-    state_->run_.flag2Old = kRunStandby;
+  } else if (m.flag2 == kRunStandby) {
+    run_.flag2Old = kRunStandby;
     events().LaserMessenger("Laser Standby");
   } else if (!runFiringStep()) {
     return false;
   }
   yieldToHost();
 
-  const double now = myTimer();
-  if (now > state_->run_.tNext) {
+  const double now = m.myTimer();
+  if (now > run_.tNext) {
     // One second per block: after a stall the block runs on consecutive passes.
-    state_->run_.tNext += 1.0;
-    TempMes();
-    if (temp > state_->model_.TempMax) {
-      Enable(false);
+    run_.tNext += 1.0;
+    m.TempMes();
+    if (m.temp > model_.TempMax) {
+      m.Enable(false);
       // OK button with the critical icon.
       operatorMessage("LASER OPERATING TEMPERATURE EXCEEDED, OPERATION HALTED", kStyleStop,
                       "OVERTEMPERATURE");
       return false;
     }
-    PressMes();
-    VoltageMes();
-    ThyratronMes();
-    events().Measurements(temp, Pressure, HVoltage, state_->thyratron_.FilaVolt,
-                          state_->hv_.VoltTest);
+    m.PressMes();
+    m.VoltageMes();
+    m.ThyratronMes();
+    events().Measurements(m.temp, m.Pressure, m.HVoltage, thyratron_.FilaVolt, hv_.VoltTest);
     yieldToHost();
   }
-  Waiting(0.01);
-  events().ExtStartState(ExtStart());
-  events().MotorSelect(mmode, kRunLoopId);
+  m.Waiting(0.01);
+  events().ExtStartState(m.ExtStart());
+  events().MotorSelect(m.mmode, kRunLoopId);
   return true;
 }
 
-bool Morvand::runFiringStep() {
-  if (state_->run_.flag2Old == kRunStandby) {
+bool Morvand::State::runFiringStep() {
+  if (run_.flag2Old == kRunStandby) {
     // Resume: the pulses so far become the base of the new stretch.
-    CounterTotal = PulseNum;
-    state_->run_.t0 = myTimer();
+    m.CounterTotal = m.PulseNum;
+    run_.t0 = m.myTimer();
     // The first firing of a run started in standby clears the counting counter as a firing
     // start does: counts an earlier run or a rate measurement left there are not this run's.
-    const bool firstFiring = std::exchange(state_->run_.countFromFirstFiring, false) && !CountDisabled;
-    if (firstFiring) CounterStop(state_->card_.ExtTrigCounter);
+    const bool firstFiring = std::exchange(run_.countFromFirstFiring, false) && !m.CountDisabled;
+    if (firstFiring) m.CounterStop(card_.ExtTrigCounter);
     if (!runEnableFiring()) return false;
     if (firstFiring) runStartCounting();
-    state_->run_.flag2Old = kRunFire;
+    run_.flag2Old = kRunFire;
     events().LaserMessenger("Laser Running");
-    Waiting(0.02);
+    m.Waiting(0.02);
   }
-  if (ChMode != ChModeOld) Immediate(ChMode);
-  EnergyMes();
+  if (m.ChMode != m.ChModeOld) m.Immediate(m.ChMode);
+  m.EnergyMes();
 
-  if (mode == 1) {
+  if (m.mode == 1) {
     // Constant energy: step the charging voltage towards SetEnergy, within the window. The
     // stepped value stays in VoltSet also when it crossed a limit.
-    if (Energy < SetEnergy) {
-      VoltSet = util::toSingle(static_cast<double>(VoltSet) + kEnergyStep);
-      if (VoltSet > HiVoltMax) {
-        Enable(false);
+    if (m.Energy < m.SetEnergy) {
+      m.VoltSet = util::toSingle(static_cast<double>(m.VoltSet) + kEnergyStep);
+      if (m.VoltSet > m.HiVoltMax) {
+        m.Enable(false);
         operatorMessage("Maximum Voltage Reached", kStyleInfo, "MAX VOLTAGE");
         return false;
       }
-      VoltageSet(VoltSet);
-    } else if (Energy > SetEnergy) {
-      VoltSet = util::toSingle(static_cast<double>(VoltSet) - kEnergyStep);
-      if (VoltSet < HiVoltMin) {
-        Enable(false);
+      m.VoltageSet(m.VoltSet);
+    } else if (m.Energy > m.SetEnergy) {
+      m.VoltSet = util::toSingle(static_cast<double>(m.VoltSet) - kEnergyStep);
+      if (m.VoltSet < m.HiVoltMin) {
+        m.Enable(false);
         operatorMessage("Minimum Voltage Reached", kStyleInfo, "MIN VOLTAGE");
         return false;
       }
-      VoltageSet(VoltSet);
+      m.VoltageSet(m.VoltSet);
     }
-  } else if (state_->run_.VoltSetOld != VoltSet) {
-    if (VoltSet > HiVoltMax) {
+  } else if (run_.VoltSetOld != m.VoltSet) {
+    if (m.VoltSet > m.HiVoltMax) {
       // Never sent to the charger: the run ends as at the constant-energy limit.
-      Enable(false);
+      m.Enable(false);
       operatorMessage("Maximum Voltage Reached", kStyleInfo, "MAX VOLTAGE");
       return false;
     }
-    state_->run_.VoltSetOld = VoltSet;
-    VoltageSet(VoltSet);
+    run_.VoltSetOld = m.VoltSet;
+    m.VoltageSet(m.VoltSet);
   }
 
-  const int16_t counter = state_->card_.ExtTrigCounter;
+  const int16_t counter = card_.ExtTrigCounter;
   if (runEstimates()) {
-    PulseNum = estimatedPulses(myTimer());
+    m.PulseNum = estimatedPulses(m.myTimer());
   } else {
-    if (CounterRead(counter) && TrigMode == 1) {
-      ExtRepRate = util::toSingle(state_->counters_.CountFreq[static_cast<size_t>(counter)]);
-      if (static_cast<double>(ExtRepRate) != ExtRepRate1) motorRamp(RepRate, true);
+    if (m.CounterRead(counter) && m.TrigMode == 1) {
+      m.ExtRepRate = util::toSingle(counters_.CountFreq[static_cast<size_t>(counter)]);
+      if (static_cast<double>(m.ExtRepRate) != m.ExtRepRate1) motorRamp(m.RepRate, true);
     }
-    PulseNum = state_->counters_.CountNow[static_cast<size_t>(counter)];
+    m.PulseNum = counters_.CountNow[static_cast<size_t>(counter)];
   }
-  events().LaserRunning(PulseNum, Energy);
+  events().LaserRunning(m.PulseNum, m.Energy);
 
-  if (TrigMode == 0 && RepRate != RepRateOld && RepRate > state_->model_.RepRateMax) {
+  if (m.TrigMode == 0 && m.RepRate != m.RepRateOld && m.RepRate > model_.RepRateMax) {
     // The generator would stop while the run goes on: the request is refused, and the rate
     // returns to the one the generator runs at (or, stopped, was last asked for).
-    RepRate = RepRateOld != 0 ? RepRateOld : state_->run_.firingRate;
+    m.RepRate = m.RepRateOld != 0 ? m.RepRateOld : run_.firingRate;
     operatorMessage("REPETITION RATE IS OVERRANGE PLEASE RESET", kStyleWarning, "OVERRANGE ERROR");
   }
-  if (TrigMode == 0 && RepRate != RepRateOld) {
-    const bool slower = RepRate < RepRateOld;
-    if (!slower) motorRamp(RepRate, true);
+  if (m.TrigMode == 0 && m.RepRate != m.RepRateOld) {
+    const bool slower = m.RepRate < m.RepRateOld;
+    if (!slower) motorRamp(m.RepRate, true);
     if (runEstimates()) {
       // Fold the stretch fired at the old rate into the base before the rate changes.
-      const double now = myTimer();
-      PulseNum = estimatedPulses(now);
-      CounterTotal = PulseNum;
-      state_->run_.t0 = now;
+      const double now = m.myTimer();
+      m.PulseNum = estimatedPulses(now);
+      m.CounterTotal = m.PulseNum;
+      run_.t0 = now;
     }
-    Pulse(RepRate);
-    state_->run_.firingRate = RepRate;
-    if (slower) motorRamp(RepRate, true);
+    m.Pulse(m.RepRate);
+    run_.firingRate = m.RepRate;
+    if (slower) motorRamp(m.RepRate, true);
   }
   return true;
 }

@@ -23,10 +23,10 @@ constexpr gas::Message kPreFillTimeout{
 }  // namespace
 
 void Morvand::GasAutoRefill() {
-  if (!cardSelected()) return;
-  if (gasProcedureRefused(true)) return;
+  if (!state_->cardSelected()) return;
+  if (state_->gasProcedureRefused(true)) return;
   gas::ActiveMark active(state_->gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
+  gas::CloseOnFault closeOnFault([this] { state_->closeValvesSafely(); });
   const float& torr = state_->gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the pump-and-premix opening ends every path.
@@ -34,18 +34,18 @@ void Morvand::GasAutoRefill() {
     Punits = gas::kUnitsTorr;
     PressMes();
     if (torr < 0.0f) {  // a gauge below its zero volts is broken
-      operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
+      state_->operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
       return;
     }
 
     // A nearly empty chamber gives the pump-out check nothing to measure: pre-fill it.
     if (torr < kLowChamber) {
       const auto& q = gas::kChamberLow760;
-      if (gasQuestionRefused(q.text, q.style, q.title, kLowPressure.text)) {
-        closeValvesSafely();
+      if (state_->gasQuestionRefused(q.text, q.style, q.title, kLowPressure.text)) {
+        state_->closeValvesSafely();
         return;
       }
-      if (!preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
+      if (!state_->preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
     }
 
     // Pump-out for the model's full time; the drop is checked once, early, so a dead pump or
@@ -58,20 +58,21 @@ void Morvand::GasAutoRefill() {
     float elapsed = 0.0f;
     while (elapsed < state_->fill_.PumpoutTime) {
       elapsed = util::toSingle(myTimer() - start);
-      yieldToHost();
+      state_->yieldToHost();
       PressMes();
       if (elapsed > checkTime) {
         if (torr > pumpLimit) {
-          closeValvesSafely();
-          operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
+          state_->closeValvesSafely();
+          state_->operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style,
+                                  gas::kPumpNoDrop.title);
           return;
         }
         checkTime = state_->fill_.PumpoutTime;
       }
     }
-    closeValvesSafely();
+    state_->closeValvesSafely();
     PressMes();
-    refillCycles(torr + gas::kMinimumRise, true);
+    state_->refillCycles(torr + gas::kMinimumRise, true);
   };
 
   phases();

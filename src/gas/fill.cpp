@@ -22,30 +22,30 @@ bool Morvand::GasFill() {
 bool Morvand::GasPumpout() { return OpenValves(gas::kPatternPumpout); }
 
 void Morvand::FillLaser() {
-  if (gasProcedureRefused(false)) return;  // not during a run
+  if (state_->gasProcedureRefused(false)) return;  // not during a run
   // Both texts always go out as events: the host's own fill panel shows them.
-  events().LaserMessenger(
+  state_->events().LaserMessenger(
       "Is a Cylinder of Premix gas Attached to the Laser, and has the line been pumped out?");
   PressMes();
   // The model maximum is in Torr, so it is compared with the reading in Torr whatever unit the
   // host has chosen for Pressure.
   if (state_->gas_.PressTorr > state_->model_.PressMax) {
-    events().LaserMessenger("THE PRESSURE IS ALREADY ABOVE THE RECOMMENDED MAXIMUM");
+    state_->events().LaserMessenger("THE PRESSURE IS ALREADY ABOVE THE RECOMMENDED MAXIMUM");
     return;
   }
   GasFill();  // premix and main stay open: the host ends the fill
 }
 
 void Morvand::GasFilterPress() {
-  if (!cardSelected()) return;
-  if (gasProcedureRefused(false)) return;  // not during a run
+  if (!state_->cardSelected()) return;
+  if (state_->gasProcedureRefused(false)) return;  // not during a run
   CloseAllValves();
   OpenValves(gas::kPatternFilterPress);
   {
-    gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
+    gas::CloseOnFault closeOnFault([this] { state_->closeValvesSafely(); });
     Waiting(kFilterPressTime);
   }
-  closeValvesSafely();
+  state_->closeValvesSafely();
 }
 
 }  // namespace morvand

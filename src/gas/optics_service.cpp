@@ -48,40 +48,40 @@ constexpr const char* kServiceCompleteNote = "The Optics Service Complete";
 }  // namespace
 
 bool Morvand::OpticsSevStart() {
-  if (gasProcedureRefused(false)) return false;
+  if (state_->gasProcedureRefused(false)) return false;
   gas::ActiveMark active(state_->gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
+  gas::CloseOnFault closeOnFault([this] { state_->closeValvesSafely(); });
   const float& torr = state_->gas_.PressTorr;
 
   // A step that ran out of time asks whether to go on; No ends the service.
   const auto pumpProblemRefused = [&] {
     const std::string p = gas::pressureText(torr);
-    return gasQuestionRefused("Pump out to " + p + " Torr, do you want to procede?",
-                              gas::kYesNoWarning, "Pump Out Problem",
-                              "Pump Out Problem: Pump out to " + p + " Torr");
+    return state_->gasQuestionRefused("Pump out to " + p + " Torr, do you want to procede?",
+                                      gas::kYesNoWarning, "Pump Out Problem",
+                                      "Pump Out Problem: Pump out to " + p + " Torr");
   };
   const auto purgeProblemRefused = [&] {
     const std::string p = gas::pressureText(torr);
-    return gasQuestionRefused("Purge to " + p + " Torr, do you want to procede?",
-                              gas::kYesNoWarning, "Purge Problem",
-                              "Purge Problem: Purge to " + p + " Torr");
+    return state_->gasQuestionRefused("Purge to " + p + " Torr, do you want to procede?",
+                                      gas::kYesNoWarning, "Purge Problem",
+                                      "Purge Problem: Purge to " + p + " Torr");
   };
 
-  operatorMessage(gas::kManualValve.text, gas::kManualValve.style, gas::kManualValve.title);
-  if (gasQuestionRefused(kHeliumCylinder.text, kHeliumCylinder.style, kHeliumCylinder.title,
-                         kHeliumCylinder.text)) {
+  state_->operatorMessage(gas::kManualValve.text, gas::kManualValve.style, gas::kManualValve.title);
+  if (state_->gasQuestionRefused(kHeliumCylinder.text, kHeliumCylinder.style, kHeliumCylinder.title,
+                                 kHeliumCylinder.text)) {
     return false;
   }
-  operatorMessage(kRegulator.text, kRegulator.style, kRegulator.title);
+  state_->operatorMessage(kRegulator.text, kRegulator.style, kRegulator.title);
   Punits = gas::kUnitsTorr;
   PressMes();
   if (torr < 0.0f) {  // a gauge below its zero volts is broken
-    operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
+    state_->operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
     return false;
   }
   if (torr < kLowChamber) {
     const auto& q = gas::kChamberLow760;
-    if (gasQuestionRefused(q.text, q.style, q.title, kChamberLowNote)) return false;
+    if (state_->gasQuestionRefused(q.text, q.style, q.title, kChamberLowNote)) return false;
   }
 
   // First pump-out; its drop is checked once, after 15 s.
@@ -92,33 +92,34 @@ bool Morvand::OpticsSevStart() {
   float elapsed = 0.0f;
   while (elapsed < kFirstPumpTime && torr > kPumpedOut) {
     elapsed = util::toSingle(myTimer() - start);
-    yieldToHost();
+    state_->yieldToHost();
     PressMes();
     if (elapsed > checkTime) {
       if (torr + kMinimumDrop > startPressure) {
-        closeValvesSafely();
-        operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
+        state_->closeValvesSafely();
+        state_->operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style,
+                                gas::kPumpNoDrop.title);
         return false;
       }
       checkTime = kFirstPumpTime + 10.0f;  // beyond the pump-out: the check is not repeated
     }
   }
   if (torr > kPumpedOut) {
-    closeValvesSafely();
+    state_->closeValvesSafely();
     if (pumpProblemRefused()) return false;
   }
 
   HeliumFill();
-  pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
+  state_->pollPressure(kPurgeTime, State::PollStop::AtOrAbove, kPurged, false);
   if (torr < kPurged) {
-    closeValvesSafely();
+    state_->closeValvesSafely();
     if (purgeProblemRefused()) return false;
   }
 
   Pumpout();
-  pollPressure(kSecondPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
+  state_->pollPressure(kSecondPumpTime, State::PollStop::AtOrBelow, kPumpedOut, false);
   if (torr > kPumpedOut) {
-    closeValvesSafely();
+    state_->closeValvesSafely();
     if (pumpProblemRefused()) return false;
   }
 
@@ -127,29 +128,29 @@ bool Morvand::OpticsSevStart() {
   const double fillStart = myTimer();
   for (;;) {
     const float fillElapsed = util::toSingle(myTimer() - fillStart);
-    yieldToHost();
+    state_->yieldToHost();
     PressMes();
     if (torr > kHeliumFilled) break;
     if (fillElapsed >= kHeliumFillTime) {
       if (torr == kHeliumFilled) break;
-      closeValvesSafely();
-      operatorMessage(kLowHelium.text, kLowHelium.style, kLowHelium.title);
+      state_->closeValvesSafely();
+      state_->operatorMessage(kLowHelium.text, kLowHelium.style, kLowHelium.title);
       return false;
     }
   }
 
   // Helium and main stay open: helium flows out while the optics are off.
-  operatorMessage(kServiceNow.text, kServiceNow.style, kServiceNow.title);
+  state_->operatorMessage(kServiceNow.text, kServiceNow.style, kServiceNow.title);
   return true;
 }
 
 bool Morvand::OpticsSevFinish() {
-  if (gasProcedureRefused(true)) return false;
+  if (state_->gasProcedureRefused(true)) return false;
   gas::ActiveMark active(state_->gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
+  gas::CloseOnFault closeOnFault([this] { state_->closeValvesSafely(); });
 
-  if (gasQuestionRefused(kServiceComplete.text, kServiceComplete.style, kServiceComplete.title,
-                         kServiceCompleteNote)) {
+  if (state_->gasQuestionRefused(kServiceComplete.text, kServiceComplete.style,
+                                 kServiceComplete.title, kServiceCompleteNote)) {
     return false;
   }
   Punits = gas::kUnitsTorr;
@@ -157,22 +158,22 @@ bool Morvand::OpticsSevFinish() {
   // A pump-out or purge that runs out of time is reported as the start reports it, and the
   // service goes on: the next steps dilute the air further.
   const auto reportProblem = [&](const char* title, const std::string& text) {
-    operatorMessage(text, gas::kOkWarning, title);
+    state_->operatorMessage(text, gas::kOkWarning, title);
   };
   // Pump, purge, pump, purge, pump: the air let in with the optics is diluted away.
   for (int pumpout = 1; pumpout <= kFinishPumpouts; ++pumpout) {
     Pumpout();
-    pollPressure(kFinishPumpTime, PollStop::AtOrBelow, kPumpedOut, false);
+    state_->pollPressure(kFinishPumpTime, State::PollStop::AtOrBelow, kPumpedOut, false);
     const bool pumpedOut = torr <= kPumpedOut;
-    if (pumpout == kFinishPumpouts) closeValvesSafely();
+    if (pumpout == kFinishPumpouts) state_->closeValvesSafely();
     if (!pumpedOut) {
       reportProblem("Pump Out Problem",
                     "Pump Out Problem: Pump out to " + gas::pressureText(torr) + " Torr");
     }
     if (pumpout == kFinishPumpouts) break;
     HeliumFill();
-    pollPressure(kPurgeTime, PollStop::AtOrAbove, kPurged, false);
-    closeValvesSafely();
+    state_->pollPressure(kPurgeTime, State::PollStop::AtOrAbove, kPurged, false);
+    state_->closeValvesSafely();
     if (torr < kPurged) {
       reportProblem("Purge Problem",
                     "Purge Problem: Purge to " + gas::pressureText(torr) + " Torr");
@@ -182,12 +183,12 @@ bool Morvand::OpticsSevFinish() {
   const float stopAbove = std::min(
       {state_->fill_.FillPressLow, state_->fill_.FillPressHigh, gas::fillCap(LaserTypeFlag)});
   GasFill();
-  pollPressure(kFinishFillTime, PollStop::Above, stopAbove, true);
-  closeValvesSafely();
+  state_->pollPressure(kFinishFillTime, State::PollStop::Above, stopAbove, true);
+  state_->closeValvesSafely();
   // A fill that ran out of time has not refilled the chamber.
   if (!(torr > stopAbove)) {
-    operatorMessage(gas::fillShortText(torr, state_->fill_.FillPressLow), gas::kOkWarning,
-                    gas::kFillShortTitle);
+    state_->operatorMessage(gas::fillShortText(torr, state_->fill_.FillPressLow), gas::kOkWarning,
+                            gas::kFillShortTitle);
     return false;
   }
   return true;

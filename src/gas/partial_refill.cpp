@@ -31,36 +31,36 @@ constexpr gas::Message kPreFillTimeout{
 }  // namespace
 
 void Morvand::GasPartialRefill() {
-  if (gasProcedureRefused(true)) return;
+  if (state_->gasProcedureRefused(true)) return;
   gas::ActiveMark active(state_->gas_.procedureActive);
-  gas::CloseOnFault closeOnFault([this] { closeValvesSafely(); });
+  gas::CloseOnFault closeOnFault([this] { state_->closeValvesSafely(); });
   const float& torr = state_->gas_.PressTorr;
 
   // Every phase closes the valves when it ends; the model with the high-pressure head also
   // gets the pump-and-premix opening at the end of every path.
   const auto phases = [&] {
     const auto& warning = gas::kManualValve;
-    operatorMessage(warning.text, warning.style, warning.title);
+    state_->operatorMessage(warning.text, warning.style, warning.title);
     Punits = gas::kUnitsTorr;
     const auto& cylinder = kPremixCylinder;
-    if (gasQuestionRefused(cylinder.text, cylinder.style, cylinder.title, cylinder.text)) {
-      closeValvesSafely();
+    if (state_->gasQuestionRefused(cylinder.text, cylinder.style, cylinder.title, cylinder.text)) {
+      state_->closeValvesSafely();
       return;
     }
     PressMes();
     if (torr < 0.0f) {  // a gauge below its zero volts is broken
-      operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
+      state_->operatorMessage(gas::kBelowZero.text, gas::kBelowZero.style, gas::kBelowZero.title);
       return;
     }
 
     // Below the pump-down target there is nothing to pump against: pre-fill first.
     if (torr < kPumpDownTarget) {
-      if (gasQuestionRefused(kChamberLow.text, kChamberLow.style, kChamberLow.title,
-                             kLowPressure.text)) {
-        closeValvesSafely();
+      if (state_->gasQuestionRefused(kChamberLow.text, kChamberLow.style, kChamberLow.title,
+                                     kLowPressure.text)) {
+        state_->closeValvesSafely();
         return;
       }
-      if (!preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
+      if (!state_->preFill(kPreFillTarget, kLowPressure, kPreFillTimeout)) return;
     }
 
     // Pump down to the target within the model's time; the drop is checked once, early.
@@ -70,22 +70,23 @@ void Morvand::GasPartialRefill() {
     const double start = myTimer();
     float checkTime = gas::pumpCheckTime(LaserTypeFlag);
     const auto pumpFailed = [&] {
-      closeValvesSafely();
-      operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style, gas::kPumpNoDrop.title);
+      state_->closeValvesSafely();
+      state_->operatorMessage(gas::kPumpNoDrop.text, gas::kPumpNoDrop.style,
+                              gas::kPumpNoDrop.title);
     };
     while (torr > kPumpDownTarget) {
       const float elapsed = util::toSingle(myTimer() - start);
       if (elapsed > state_->fill_.PartialPumpoutTime) return pumpFailed();
-      yieldToHost();
+      state_->yieldToHost();
       PressMes();
       if (elapsed > checkTime) {
         if (torr + kMinimumDrop > startPressure) return pumpFailed();
         checkTime = state_->fill_.PartialPumpoutTime;
       }
     }
-    closeValvesSafely();
+    state_->closeValvesSafely();
     PressMes();
-    refillCycles(torr + gas::kMinimumRise, false);
+    state_->refillCycles(torr + gas::kMinimumRise, false);
   };
 
   phases();

@@ -19,7 +19,7 @@ constexpr double kTorrPerKPa = 7.6;
 float Morvand::PressMes() {
   // The pressure is read whether or not a card is selected: the driver's answer decides.
   float volts = 0.0f;
-  if (!readAnalog(kGaugeChannel, volts, {}, false)) return -1.0f;
+  if (!state_->readAnalog(kGaugeChannel, volts, {}, false)) return -1.0f;
   const float torr = util::toSingle((volts - kGaugeOffsetVolts) * state_->model_.PressScale);
   util::pushReading(state_->gas_.PressHistory, state_->gas_.readings, torr);
   // The history stays in Torr; only the average is converted, so a change of unit never

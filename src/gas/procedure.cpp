@@ -9,15 +9,15 @@
 
 namespace morvand {
 
-bool Morvand::gasProcedureRefused(bool needFillTarget) {
-  if (state_->run_.active) {
+bool Morvand::State::gasProcedureRefused(bool needFillTarget) {
+  if (run_.active) {
     operatorMessage(gas::kLaserRunning.text, gas::kLaserRunning.style, gas::kLaserRunning.title);
     return true;
   }
   // Without a target (or with an inverted one) the fill cycles would pump the chamber empty
   // and then stop at once: refuse before any valve moves.
-  const float low = state_->fill_.FillPressLow;
-  const float high = state_->fill_.FillPressHigh;
+  const float low = fill_.FillPressLow;
+  const float high = fill_.FillPressHigh;
   if (needFillTarget && (low <= 0.0f || high <= 0.0f || low > high)) {
     operatorMessage(gas::kNoFillTarget.text, gas::kNoFillTarget.style, gas::kNoFillTarget.title);
     return true;
@@ -25,29 +25,30 @@ bool Morvand::gasProcedureRefused(bool needFillTarget) {
   return false;
 }
 
-bool Morvand::gasQuestionRefused(const std::string& text, int16_t style, const std::string& title,
-                                 const std::string& eventText) {
+bool Morvand::State::gasQuestionRefused(const std::string& text, int16_t style,
+                                        const std::string& title, const std::string& eventText) {
   // Questions are asked only in boxes; without them the host is told and the procedure goes
   // on as if the answer were Yes.
-  if (!PopupMessage) {
+  if (!m.PopupMessage) {
     events().LaserMessenger(eventText);
     return false;
   }
-  state_->msg_.MsgText = text;
-  state_->msg_.MsgStyle = style;
-  state_->msg_.MsgTitle = title;
+  msg_.MsgText = text;
+  msg_.MsgStyle = style;
+  msg_.MsgTitle = title;
   const int16_t answer = askComposed();
   return answer == kAnswerNo || answer == kAnswerCancel;
 }
 
-bool Morvand::preFill(float target, const gas::Message& announce, const gas::Message& timeout) {
-  const float& torr = state_->gas_.PressTorr;
-  if (PopupMessage) operatorMessage(announce.text, announce.style, announce.title);
-  const double start = myTimer();
-  GasFill();
+bool Morvand::State::preFill(float target, const gas::Message& announce,
+                             const gas::Message& timeout) {
+  const float& torr = gas_.PressTorr;
+  if (m.PopupMessage) operatorMessage(announce.text, announce.style, announce.title);
+  const double start = m.myTimer();
+  m.GasFill();
   while (torr < target) {
-    PressMes();
-    if (util::toSingle(myTimer() - start) > gas::kPreFillTimeout) {
+    m.PressMes();
+    if (util::toSingle(m.myTimer() - start) > gas::kPreFillTimeout) {
       closeValvesSafely();
       operatorMessage(timeout.text, timeout.style, timeout.title);
       return false;
@@ -58,21 +59,21 @@ bool Morvand::preFill(float target, const gas::Message& announce, const gas::Mes
   return true;
 }
 
-void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
+void Morvand::State::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
   // All pressures in Torr: the limits below are Torr whatever unit the host shows.
-  const float& torr = state_->gas_.PressTorr;
-  const float cap = gas::fillCap(LaserTypeFlag);
+  const float& torr = gas_.PressTorr;
+  const float cap = gas::fillCap(m.LaserTypeFlag);
   for (int cycle = 1; cycle <= gas::kMaxFillCycles; ++cycle) {
-    state_->gas_.FillTime = cycle == 1 ? gas::kFirstFillTime : gas::kLaterFillTime;
-    const double start = myTimer();
-    GasFill();
+    gas_.FillTime = cycle == 1 ? gas::kFirstFillTime : gas::kLaterFillTime;
+    const double start = m.myTimer();
+    m.GasFill();
     float elapsed = 0.0f;
-    while (elapsed < state_->gas_.FillTime) {
-      elapsed = util::toSingle(myTimer() - start);
+    while (elapsed < gas_.FillTime) {
+      elapsed = util::toSingle(m.myTimer() - start);
       yieldToHost();
-      PressMes();
+      m.PressMes();
       if (cycle == 1) {
-        if (secondReadingInFirstCycle) PressMes();
+        if (secondReadingInFirstCycle) m.PressMes();
         // A first cycle that has not lifted the pressure after a few seconds has no gas
         // coming in (empty cylinder, closed manual valve).
         if (elapsed > gas::kRiseCheckTime && torr < fillLimit) {
@@ -81,10 +82,10 @@ void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
           return;
         }
       }
-      TempMes();
+      m.TempMes();
       // The target is tested first, so the limits act only on readings at or below it.
-      if (torr > state_->fill_.FillPressLow) break;
-      if (torr > state_->fill_.FillPressHigh || torr > cap) {
+      if (torr > fill_.FillPressLow) break;
+      if (torr > fill_.FillPressHigh || torr > cap) {
         closeValvesSafely();
         operatorMessage(gas::kOverPressure.text, gas::kOverPressure.style,
                         gas::kOverPressure.title);
@@ -95,31 +96,32 @@ void Morvand::refillCycles(float fillLimit, bool secondReadingInFirstCycle) {
     if (cycle == gas::kMaxFillCycles) {
       // Five cycles were not enough (a weak cylinder, a leak): the operator must know the
       // laser is short of its fill pressure.
-      if (torr < state_->fill_.FillPressLow) {
-        operatorMessage(gas::fillShortText(torr, state_->fill_.FillPressLow), gas::kOkWarning,
+      if (torr < fill_.FillPressLow) {
+        operatorMessage(gas::fillShortText(torr, fill_.FillPressLow), gas::kOkWarning,
                         gas::kFillShortTitle);
       }
       return;
     }
     // Let the gas settle before judging whether another top-up is needed.
-    Waiting(gas::kSettlingTime);
-    PressMes();
-    if (torr >= state_->fill_.FillPressLow) return;
+    m.Waiting(gas::kSettlingTime);
+    m.PressMes();
+    if (torr >= fill_.FillPressLow) return;
   }
 }
 
-float Morvand::pollPressure(float limit, PollStop stop, float threshold, bool withTemperature) {
+float Morvand::State::pollPressure(float limit, PollStop stop, float threshold,
+                                   bool withTemperature) {
   // Every step takes a fresh reading before the goal is judged, so a poll never ends on a
   // reading taken before its valves moved.
-  const double start = myTimer();
+  const double start = m.myTimer();
   float elapsed = 0.0f;
   bool reached = false;
   do {
-    elapsed = util::toSingle(myTimer() - start);
+    elapsed = util::toSingle(m.myTimer() - start);
     yieldToHost();
-    PressMes();
-    if (withTemperature) TempMes();
-    const float torr = state_->gas_.PressTorr;
+    m.PressMes();
+    if (withTemperature) m.TempMes();
+    const float torr = gas_.PressTorr;
     switch (stop) {
       case PollStop::AtOrBelow:
         reached = torr <= threshold;

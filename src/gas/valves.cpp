@@ -5,6 +5,7 @@
 #include <string>
 
 #include "card/wiring.hpp"
+#include "controller/state.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand {
@@ -47,16 +48,16 @@ std::string describeValves(int16_t pattern) {
 }  // namespace
 
 bool Morvand::OpenValves(int16_t mValveState) {
-  if (!writePort(kValvePort, kAllLines, mValveState)) return false;
+  if (!state_->writePort(kValvePort, kAllLines, mValveState)) return false;
   ValveState = mValveState;
   ValveString = describeValves(mValveState);
-  events().ValveStatus(ValveState, ValveString);
+  state_->events().ValveStatus(ValveState, ValveString);
   return true;
 }
 
 void Morvand::CloseAllValves() { OpenValves(kClosed); }
-void Morvand::closeValvesSafely() {
-  switchOffSequence({[this] { CloseAllValves(); }});
+void Morvand::State::closeValvesSafely() {
+  switchOffSequence({[this] { m.CloseAllValves(); }});
 }
 void Morvand::OpenPump() { OpenValves(kPump); }
 void Morvand::OpenPremix() { OpenValves(kPremix); }

@@ -23,9 +23,9 @@ float ceilingOf(int16_t model) { return model == 44 || model == 45 ? 450.0f : 25
 }  // namespace
 
 float Morvand::EnergyMes() {
-  if (!cardSelected()) return 0.0f;
+  if (!state_->cardSelected()) return 0.0f;
   float volts = 0.0f;
-  if (!readAnalog(kMonitorChannel, volts)) return -1.0f;
+  if (!state_->readAnalog(kMonitorChannel, volts)) return -1.0f;
   const float sample = util::toSingle((volts - kMonitorOffsetVolts) * state_->model_.EnergyScale);
 
   auto& history = state_->energy_.EnergyHistory;

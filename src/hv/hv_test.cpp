@@ -14,23 +14,24 @@ constexpr float kTestVoltMax = 8.0f;  // kV
 }  // namespace
 
 float Morvand::HVTest() {
-  if (!cardSelected()) return 0.0f;
+  if (!state_->cardSelected()) return 0.0f;
   // The test drives the enable and charge lines that a run or a gas procedure in progress
   // relies on: refused before anything is asked or switched.
   if (state_->run_.active) {
-    operatorMessage("STOP THE LASER BEFORE STARTING A HIGH VOLTAGE TEST", kStyleWarning, "LASER RUNNING");
+    state_->operatorMessage("STOP THE LASER BEFORE STARTING A HIGH VOLTAGE TEST", kStyleWarning,
+                            "LASER RUNNING");
     return 0.0f;
   }
   if (state_->gas_.procedureActive) {
-    operatorMessage("GAS PROCEDURE IN PROGRESS, CANNOT START A HIGH VOLTAGE TEST", kStyleWarning,
-                    "START ABORT");
+    state_->operatorMessage("GAS PROCEDURE IN PROGRESS, CANNOT START A HIGH VOLTAGE TEST",
+                            kStyleWarning, "START ABORT");
     return 0.0f;
   }
   state_->msg_.MsgText =
       "THIS TEST IS HARZARDOUS, A DC HV IS APPLIED TO THE LASER HEAD, DO YOU WISH TO PROCEED?";
   state_->msg_.MsgStyle = kStyleYesNoCancel;
   state_->msg_.MsgTitle = "HAZARD:HIGH VOLTAGE WARNING";
-  const int16_t answer = askComposed();
+  const int16_t answer = state_->askComposed();
   if (answer == kAnswerNo || answer == kAnswerCancel) return 0.0f;
 
   float volts = 0.0f;  // kV
@@ -55,7 +56,7 @@ float Morvand::HVTest() {
     }
   }
   try {
-    EnableDC();  // charge-mode and enable lines in one write
+    state_->EnableDC();  // charge-mode and enable lines in one write
     VoltageSet(volts);
     VoltageMes();
     Waiting(1.0);
@@ -66,7 +67,7 @@ float Morvand::HVTest() {
     // An error (a host handler that throws during the wait) ends the test: the head is not
     // left charged behind it. The test's own error is the one the host gets.
     try {
-      switchOffSequence({[this] { Enable(false); }, [this] { VoltageOff(); }});
+      state_->switchOffSequence({[this] { Enable(false); }, [this] { VoltageOff(); }});
     } catch (...) {
     }
     throw;

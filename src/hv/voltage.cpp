@@ -50,21 +50,21 @@ void Morvand::VoltageSet(float mVoltSet) {
   float volts = util::toSingle(static_cast<double>(mVoltSet) / divisorOf(LaserTypeFlag));
   if (volts >= kMaxCardVolts) volts = kMaxCardVolts;
   // A failing range configuration is always shown as a box, whatever PopupMessage says.
-  writeAnalog(kSetPointChannel, volts, Tags{"1-7578 Error!!", nullptr});
+  state_->writeAnalog(kSetPointChannel, volts, State::Tags{"1-7578 Error!!", nullptr});
 }
 
 void Morvand::VoltageOff() {
-  if (!cardSelected()) return;
+  if (!state_->cardSelected()) return;
   CardContext& card = CardContext::current();
   // The output keeps its configured range: only the value is written.
   card.aoConfig = {kSetPointChannel, kMaxCardVolts, 0.0f};
-  writeAnalogOut(kSetPointChannel, 0.0f);
+  state_->writeAnalogOut(kSetPointChannel, 0.0f);
 }
 
 float Morvand::VoltageMes() {
-  if (!cardSelected()) return 0.0f;
+  if (!state_->cardSelected()) return 0.0f;
   float volts = 0.0f;
-  if (!readAnalog(kReadBackChannel, volts)) return -1.0f;
+  if (!state_->readAnalog(kReadBackChannel, volts)) return -1.0f;
   state_->hv_.HVoltRawOld = state_->hv_.HVoltRaw;
   state_->hv_.HVoltRaw = util::toSingle(volts * kReadBackKvPerVolt);
   // Average of the last two read-backs; the first one stands alone.
@@ -77,21 +77,21 @@ float Morvand::VoltageMes() {
 }
 
 float Morvand::VoltTest12() {
-  if (!cardSelected()) return 0.0f;
+  if (!state_->cardSelected()) return 0.0f;
   float volts = 0.0f;
-  if (!readAnalog(kSupplyTestChannel, volts)) return -1.0f;
+  if (!state_->readAnalog(kSupplyTestChannel, volts)) return -1.0f;
   state_->hv_.VoltTest = util::toSingle(volts * kSupplyDivider);
   return state_->hv_.VoltTest;
 }
 
 float Morvand::VprogTest() {
-  if (!cardSelected()) return 0.0f;
+  if (!state_->cardSelected()) return 0.0f;
   float volts = 0.0f;
-  if (!readAnalog(kProgrammingTestChannel, volts)) return -1.0f;
+  if (!state_->readAnalog(kProgrammingTestChannel, volts)) return -1.0f;
   return volts;
 }
 
-void Morvand::EnableDC() {
+void Morvand::State::EnableDC() {
   // Charge mode and enable go high in the same write.
   writePort(kControlPort, kChargeModeAndEnable, kChargeModeAndEnable);
 }

@@ -1,5 +1,6 @@
 // The host's model and gas lists, and taking the operator's choice from them.
 
+#include "controller/state.hpp"
 #include "morvand/models.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -23,13 +24,13 @@ void Morvand::GetLaserList(ListControl& LaserList) {
   }
   // With a control that sorts, the last entry added need not be the last position.
   List2Max = LaserList.NewIndex();
-  LaserList.SetListIndex(LaserListIndex(LaserList, LaserTypeFlag));
+  LaserList.SetListIndex(state_->LaserListIndex(LaserList, LaserTypeFlag));
 }
 
-int16_t Morvand::LaserListIndex(ListControl& list, int16_t code) {
+int16_t Morvand::State::LaserListIndex(ListControl& list, int16_t code) {
   // An int counter: List2Max is the host's to write, and a 16-bit counter would wrap past
   // 32767 and never end.
-  for (int position = 0; position <= List2Max; ++position) {
+  for (int position = 0; position <= m.List2Max; ++position) {
     if (list.ItemData(static_cast<int16_t>(position)) == code) {
       return static_cast<int16_t>(position);
     }
@@ -75,7 +76,7 @@ void Morvand::SetLaserAndGasType(ListControl& GasList, ListControl& LaserList) {
   LaserTypeFlag = util::checkedInt16(LaserList.ItemData(LaserList.ListIndex()));
   GasFlag = util::checkedInt16(GasList.ListIndex() + 1);
   GetGasList(GasList);
-  storeTypedata();
+  state_->storeTypedata();
   LaserData();
   HiVoltSet();
   SetFillPress();

@@ -33,32 +33,32 @@ void checkLevel(int16_t level) {
 }  // namespace
 
 bool Morvand::Motor(int16_t MotorMode) {
-  if (!cardSelected()) return false;
+  if (!state_->cardSelected()) return false;
   const int16_t value = util::checkedInt16(static_cast<int64_t>(MotorMode) * 4);
   checkLevel(MotorMode);
   // Stopping also clears the charge-mode line; a speed level leaves it alone.
   const int16_t mask = MotorMode != 0 ? 0x0C : 0x0E;
-  if (!writePort(0, mask, value)) {
-    events().MotorSelect(mmode, kSelectFailed);
+  if (!state_->writePort(0, mask, value)) {
+    state_->events().MotorSelect(mmode, kSelectFailed);
     return false;
   }
   mmode = MotorMode;
-  events().MotorSelect(MotorMode, kSelectMotor);
+  state_->events().MotorSelect(MotorMode, kSelectMotor);
   return true;
 }
 
 bool Morvand::DCmotorOn(int16_t MotorMode) {
-  if (!cardSelected()) return false;
+  if (!state_->cardSelected()) return false;
   checkLevel(MotorMode);
   // 0x80 lies outside the mask; the charge-mode line follows ChMode.
   const int16_t value =
       MotorMode == 0 ? 0 : static_cast<int16_t>(0x80 + MotorMode * 4 + (ChMode == 1 ? 2 : 0));
-  if (!writePort(0, 0x0E, value)) {
-    events().MotorSelect(mmode, kSelectFailed);
+  if (!state_->writePort(0, 0x0E, value)) {
+    state_->events().MotorSelect(mmode, kSelectFailed);
     return false;
   }
   mmode = MotorMode;
-  events().MotorSelect(MotorMode, kSelectDCmotor);
+  state_->events().MotorSelect(MotorMode, kSelectDCmotor);
   return true;
 }
 
@@ -113,7 +113,7 @@ bool Morvand::MotorStart() {
     }
   }
   if (result) {
-    events().MotorSelect(mmode, kSelectStart);
+    state_->events().MotorSelect(mmode, kSelectStart);
     Waiting(4.0);
   }
   return result;
@@ -166,7 +166,7 @@ void Morvand::MotorSet(int32_t ReprateSet) {
       DCmotorOn(2);
     }
   }
-  events().MotorSelect(mmode, kSelectSet);
+  state_->events().MotorSelect(mmode, kSelectSet);
 }
 
 }  // namespace morvand

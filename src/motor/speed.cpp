@@ -40,7 +40,7 @@ double Morvand::MotorRpmMes() {
             // MotorCN periods complete.
             if (!(TimeRPS > TimeRPS1)) break;
             MotorRPM = std::round(60.0 / (TimeRPS - TimeRPS1));
-            events().MotorRpmRead(MotorRPM, VoltMotorOld, MotorVMes());
+            state_->events().MotorRpmRead(MotorRPM, VoltMotorOld, MotorVMes());
             break;
           }
           MotorCount = util::checkedInt32(static_cast<int64_t>(MotorCount) + 1);
@@ -51,10 +51,10 @@ double Morvand::MotorRpmMes() {
       }
       if (TimeRPS > TimeRPS0) {
         MotorRPM = 0.0;
-        events().MotorRpmRead(0.0, VoltMotorOld, MotorVMes());
+        state_->events().MotorRpmRead(0.0, VoltMotorOld, MotorVMes());
         break;
       }
-      yieldToHost();
+      state_->yieldToHost();
     }
     return MotorRPM;
   }
@@ -75,7 +75,7 @@ double Morvand::MotorRpmMes() {
     const int32_t counts = util::checkedInt32(static_cast<int64_t>(MotorCount) - MotorCT);
     MotorRPM =
         util::divide(util::checkedInt32(static_cast<int64_t>(counts) * 60), TimeRPS - TimeRPS0);
-    events().MotorRpmRead(MotorRPM, VoltMotorOld, MotorVMes());
+    state_->events().MotorRpmRead(MotorRPM, VoltMotorOld, MotorVMes());
     if (MotorCount <= kCounterRestart) {
       TimeRPS0 = TimeRPS;
       MotorCT = MotorCount;

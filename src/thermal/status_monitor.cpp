@@ -20,7 +20,7 @@ constexpr float kNoReading = -1.0f;
 }  // namespace
 
 void Morvand::MorvandStatus(bool CheckState) {
-  if (!cardSelected()) return;
+  if (!state_->cardSelected()) return;
 
   PressMes();
   TempMes();
@@ -28,8 +28,9 @@ void Morvand::MorvandStatus(bool CheckState) {
   if (HVoltage < 0.0f) HVoltage = 0.0f;
 
   if (Pressure < kUnpluggedPressure && temp < kUnpluggedTemp) {
-    operatorMessage("CONNECT THE 25 PIN CONNECTOR TO THE LASER", kStyleOk, "LASER NOT CONNECTED");
-    events().Measurements(kNoReading, kNoReading, kNoReading, kNoReading, kNoReading);
+    state_->operatorMessage("CONNECT THE 25 PIN CONNECTOR TO THE LASER", kStyleOk,
+                            "LASER NOT CONNECTED");
+    state_->events().Measurements(kNoReading, kNoReading, kNoReading, kNoReading, kNoReading);
     Waiting(2.0);
     return;
   }
@@ -37,28 +38,28 @@ void Morvand::MorvandStatus(bool CheckState) {
   if (VoltTest12() < kSupplyMinimum) {
     // A supply lost after a warm-up calls for a new warm-up once it is back.
     if (state_->thyratron_.WarmupDone > 0) state_->thyratron_.WarmupDone = -1;
-    events().Measurements(kNoReading, kNoReading, kNoReading, kNoReading, kNoReading);
+    state_->events().Measurements(kNoReading, kNoReading, kNoReading, kNoReading, kNoReading);
     return;
   }
 
   // Pressure problems always go out as events. A negative reading is a gauge fault in any
   // unit; the upper limits are per unit (Torr uses the model's maximum).
   if (Pressure < 0.0f) {
-    events().LaserMessenger("GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
+    state_->events().LaserMessenger("GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
   }
   if (Punits == 3 && Pressure > state_->model_.PressMax) {
-    events().LaserMessenger("TORR GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
+    state_->events().LaserMessenger("TORR GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
   } else if (Punits == 2 && Pressure > 500.0f) {
-    events().LaserMessenger("kPASCAL GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
+    state_->events().LaserMessenger("kPASCAL GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
   } else if (Punits == 1 && Pressure > 5000.0f) {
-    events().LaserMessenger("mBAR GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
+    state_->events().LaserMessenger("mBAR GAS PRESSURE PROBLEM, THE LASER REQUIRES SERVICE");
   }
 
   float filament = kNoReading;
   if (CheckState) {
     // The inputs are read with the enable line on; afterwards it returns to where it was,
     // so a poll during a run leaves the laser firing, unless a failed input asked it to stop.
-    const bool wasOn = enableLineOn();
+    const bool wasOn = state_->enableLineOn();
     Enable(true);
     TempControl(0.1f);
     filament = ThyratronMes();
@@ -69,10 +70,10 @@ void Morvand::MorvandStatus(bool CheckState) {
     if (wasOn && flag2 != kRunStop) {
       Enable(true);
     } else {
-      switchOffSequence({[this] { Enable(false); }});
+      state_->switchOffSequence({[this] { Enable(false); }});
     }
   }
-  events().Measurements(temp, Pressure, HVoltage, filament, state_->hv_.VoltTest);
+  state_->events().Measurements(temp, Pressure, HVoltage, filament, state_->hv_.VoltTest);
 
   // A warm-up is never started inside a run, a gas procedure or another warm-up: the next
   // poll outside them starts it.

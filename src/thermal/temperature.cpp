@@ -17,9 +17,9 @@ constexpr int16_t kFanLine = wiring::kFanLine;
 }  // namespace
 
 float Morvand::TempMes() {
-  if (!cardSelected()) return 0.0f;
+  if (!state_->cardSelected()) return 0.0f;
   float volts = 0.0f;
-  if (!readAnalog(kSensorChannel, volts)) return -1.0f;
+  if (!state_->readAnalog(kSensorChannel, volts)) return -1.0f;
   util::pushReading(state_->thermal_.TempHistory, state_->thermal_.readings,
                     util::toSingle(volts * kDegreesPerVolt));
   temp = util::toSingle(util::meanOfTaken(state_->thermal_.TempHistory, state_->thermal_.readings));
@@ -39,6 +39,8 @@ bool Morvand::TempControl(float dT) {
   return temp <= state_->model_.TempMax;
 }
 
-bool Morvand::Fan(bool FanOn) { return writePort(kControlPort, kFanLine, FanOn ? 0 : kFanLine); }
+bool Morvand::Fan(bool FanOn) {
+  return state_->writePort(kControlPort, kFanLine, FanOn ? 0 : kFanLine);
+}
 
 }  // namespace morvand

@@ -44,7 +44,7 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
   while (firstPass || timeLeft >= 0.0) {
     if (state_->thyratron_.WarmupCancel) break;
     firstPass = false;
-    yieldToHost();
+    state_->yieldToHost();
 
     // One low reading may be a glitch; two in a row mean the head lost its supply.
     VoltTest12();
@@ -66,17 +66,18 @@ bool Morvand::ThyWarmup(float /*WarmTime*/) {
       TempControl(0.1f);
       status();
       StateTest1711();
-      switchOffSequence({[this] { Enable(false); }});
+      state_->switchOffSequence({[this] { Enable(false); }});
       nextReport += 1.0;
-      events().Measurements(temp, Pressure, HVoltage, state_->thyratron_.FilaVolt, state_->hv_.VoltTest);
-      events().Warmingup(util::toSingle(timeLeft), state_->thyratron_.WarmupCancel);
+      state_->events().Measurements(temp, Pressure, HVoltage, state_->thyratron_.FilaVolt,
+                                    state_->hv_.VoltTest);
+      state_->events().Warmingup(util::toSingle(timeLeft), state_->thyratron_.WarmupCancel);
     }
     Waiting(0.1);
   }
 
   state_->thyratron_.WarmupDone = 1;
   bool detached = true;  // the last report's Cancel is connected to nothing
-  events().Warmingup(0.0f, detached);
+  state_->events().Warmingup(0.0f, detached);
   ThyState = false;
   return true;
 }
@@ -86,10 +87,10 @@ void Morvand::ThySkip() {
 }
 
 bool Morvand::ThyStandbySet(int16_t StandbyState) {
-  if (!cardSelected() || !EH_sys) return false;
+  if (!state_->cardSelected() || !EH_sys) return false;
   // Failures of this line are always shown as boxes, with a title per driver call.
-  if (!writePort(kStandbyPort, kStandbyMask, StandbyState,
-                 Tags{"1-2508 Error!!", "1-7558 Error!!"})) {
+  if (!state_->writePort(kStandbyPort, kStandbyMask, StandbyState,
+                         State::Tags{"1-2508 Error!!", "1-7558 Error!!"})) {
     return false;
   }
   // TimeStandby is kept for the host: when the sleep (5 s) or the wake-up (30 s) settles.
@@ -106,7 +107,7 @@ bool Morvand::ThyStandbySet(int16_t StandbyState) {
 
 void Morvand::FilamentVolts() {
   float volts = 0.0f;
-  if (readAnalog(kFilamentChannel, volts)) state_->thyratron_.FilaVolt = 2.0f * volts;
+  if (state_->readAnalog(kFilamentChannel, volts)) state_->thyratron_.FilaVolt = 2.0f * volts;
 }
 
 float Morvand::ThyratronMes() {
@@ -132,7 +133,7 @@ void Morvand::FilamentCheck() {
     }
   }
   // OK button with the information icon.
-  if (problem != nullptr) operatorMessage(problem, kStyleInfo, "Error!!", true);
+  if (problem != nullptr) state_->operatorMessage(problem, kStyleInfo, "Error!!", true);
 }
 
 }  // namespace morvand

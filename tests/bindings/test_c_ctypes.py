@@ -63,7 +63,8 @@ def test_a_run_started_on_one_thread_is_stopped_from_another(lib, laser):
             values[1].integer = -1
         if name == b"LaserRunning":
             seen.append(values[0].integer)
-            first.set()
+            if values[0].integer > 0:  # a pass may come before the first pulse is counted
+                first.set()
 
     assert lib.morvand_set_event_callback(laser, on_event, None) == OK
     assert call(lib, laser, "StandardCard")[1].integer == -1
