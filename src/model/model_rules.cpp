@@ -10,8 +10,8 @@ constexpr MotorKind kAlwaysFast = MotorKind::kAlwaysFast;
 constexpr MotorKind kNoMiddleLevel = MotorKind::kNoMiddleLevel;
 
 constexpr ModelRules kRules[] = {
-    {.code = 1, .motor = kAlwaysFast},
-    {.code = 3, .motor = kNoMiddleLevel},
+    {.code = 1, .motorKind = kAlwaysFast},
+    {.code = 3, .motorKind = kNoMiddleLevel},
     {.code = 19, .voltSetF2First = 13.0f, .voltSetF2 = 13.0f},
     {.code = 27, .eoffSetKrF = -2.0f},
     {.code = 31, .fillCap = 4500.0f, .pumpCheckTime = 3.0f, .filterAfterPartialRefill = true},

@@ -29,7 +29,7 @@ struct ModelRules {
   std::optional<float> voltSet = std::nullopt;
   /// Highest plausible energy sample once the filter applies.
   float energyCeiling = 250.0f;
-  MotorKind motor = MotorKind::kByRate;
+  MotorKind motorKind = MotorKind::kByRate;
   /// The run starts below 500 Torr, with a warning instead of a refusal.
   bool lowPressureStart = false;
   /// Highest pressure a fill may reach, Torr.

@@ -33,7 +33,7 @@ float Morvand::MotorR2V(int32_t ReprateSet) {
     return v < VminMotor ? VminMotor : v;
   }
   // Standard scheme: a speed level.
-  const MotorKind kind = modelRules(LaserTypeFlag).motor;
+  const MotorKind kind = modelRules(LaserTypeFlag).motorKind;
   if (ReprateSet > state_->model_.RepRateMedium || kind == MotorKind::kAlwaysFast) return 3.0f;
   if (ReprateSet > state_->model_.RepRateSlow && kind != MotorKind::kNoMiddleLevel) return 2.0f;
   if (ReprateSet < 1) return 0.0f;

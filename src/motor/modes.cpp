@@ -89,7 +89,7 @@ void Morvand::MotorFast() {
 
 bool Morvand::MotorStart() {
   bool result = false;
-  if (modelRules(LaserTypeFlag).motor == MotorKind::kAlwaysFast) {
+  if (modelRules(LaserTypeFlag).motorKind == MotorKind::kAlwaysFast) {
     result = MotorOn();
   } else {
     if (!DCmotorOn(1)) return false;
@@ -120,7 +120,7 @@ void Morvand::MotorSet(int32_t ReprateSet) {
   // The speed never jumps from stop to a higher level: it passes through each level below
   // with a wait. The level at the start of the call decides the steps.
   const int16_t level = mmode;
-  const MotorKind kind = modelRules(LaserTypeFlag).motor;
+  const MotorKind kind = modelRules(LaserTypeFlag).motorKind;
   if (kind == MotorKind::kAlwaysFast) {
     if (level == 0) {
       DCmotorOn(1);
