@@ -2,6 +2,7 @@
 // accounting. The passes themselves are in run_loop.cpp.
 
 #include "controller/state.hpp"
+#include "model/model_rules.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -13,8 +14,6 @@ namespace {
 constexpr int32_t kContinuous = 50000000;
 /// Rate used when the run starts below the card's lowest rate and nobody can be asked, Hz.
 constexpr int32_t kFallbackRate = 200;
-/// Model code of the one model that may start below 500 Torr (with a warning).
-constexpr int16_t kLowPressureModel = 32;
 constexpr float kPressureRefused = 500.0f;  // Torr
 constexpr float kPressureLow = 1200.0f;     // Torr
 /// Time the discharge needs after the thyratron is switched on, s: from standby the
@@ -101,7 +100,7 @@ bool Morvand::State::runStartChecks() {
   }
 
   m.PressMes();
-  if (m.LaserTypeFlag != kLowPressureModel) {
+  if (!modelRules(m.LaserTypeFlag).lowPressureStart) {
     if (m.Pressure < kPressureRefused) {
       host_.beep();
       operatorMessage("PRESSURE TOO LOW CANNOT START", kStyleInfo, "START ABORT");

@@ -90,7 +90,7 @@ void Morvand::GasPartialRefill() {
   };
 
   phases();
-  if (LaserTypeFlag == gas::kHighPressureModel) GasFilterPress();
+  if (modelRules(LaserTypeFlag).filterAfterPartialRefill) GasFilterPress();
 }
 
 }  // namespace morvand

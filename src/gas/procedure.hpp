@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "model/model_rules.hpp"
 #include "morvand/host.hpp"
 
 namespace morvand::gas {
@@ -65,17 +66,10 @@ inline constexpr int16_t kPatternFill = 0x0A;         ///< premix and main
 inline constexpr int16_t kPatternPumpout = 0x19;      ///< pump, main and vacuum
 inline constexpr int16_t kPatternFilterPress = 0x03;  ///< pump and premix
 
-/// Torr. The model with code 31 stands a higher pressure than all others while filling.
-inline constexpr int16_t kHighPressureModel = 31;
-inline constexpr float kFillCapHighPressureModel = 4500.0f;
-inline constexpr float kFillCapOther = 3100.0f;
-inline constexpr float fillCap(int16_t model) {
-  return model == kHighPressureModel ? kFillCapHighPressureModel : kFillCapOther;
-}
+/// Torr, the highest pressure a fill of this model may reach.
+inline float fillCap(int16_t model) { return modelRules(model).fillCap; }
 /// s, when the pump-out drop is first checked.
-inline constexpr float pumpCheckTime(int16_t model) {
-  return model == kHighPressureModel ? 3.0f : 15.0f;
-}
+inline float pumpCheckTime(int16_t model) { return modelRules(model).pumpCheckTime; }
 
 /// Pressure units: Torr, the unit every threshold of the procedures is written in.
 inline constexpr int32_t kUnitsTorr = 3;

@@ -5,6 +5,7 @@
 
 #include "card/wiring.hpp"
 #include "controller/state.hpp"
+#include "model/model_rules.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 #include "util/smoothing.hpp"
@@ -18,8 +19,8 @@ constexpr double kMonitorOffsetVolts = 0.2;
 constexpr float kFilterFrom = 4.0f;
 /// A sample below the mean divided by this is a missed pulse.
 constexpr double kLowFraction = 5.0;
-/// Highest plausible sample: 450 on the models with codes 44 and 45, 250 on the others.
-float ceilingOf(int16_t model) { return model == 44 || model == 45 ? 450.0f : 250.0f; }
+/// Highest plausible sample of a model.
+float ceilingOf(int16_t model) { return modelRules(model).energyCeiling; }
 }  // namespace
 
 float Morvand::EnergyMes() {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "controller/state.hpp"
+#include "model/model_rules.hpp"
 #include "morvand/models.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -41,6 +42,7 @@ void Morvand::LaserData() {
   HiVoltMax = window.max;
   HiVoltMin = window.min;
 
+  const ModelRules& rules = modelRules(LaserTypeFlag);
   if (const ModelInfo* model = findModel(LaserTypeFlag)) {
     state_->model_.RepRateMax = model->RepRateMax;
     ThyLow = model->ThyLow;
@@ -52,9 +54,9 @@ void Morvand::LaserData() {
     HiVoltMin = cell.HiVoltMin;
     PanelText1 = model->shortTitle() + std::to_string(kControllerMajorVersion);
     PanelText2 = model->longTitle();
-    if (LaserTypeFlag == 27 && GasFlag == kGasKrF) EoffSet = -2.0f;
-    if ((LaserTypeFlag == 19 || LaserTypeFlag == 37) && GasFlag == kGasF2) VoltSet = 13.0f;
-    if (LaserTypeFlag == 56) VoltSet = 12.5f;
+    if (rules.eoffSetKrF && GasFlag == kGasKrF) EoffSet = *rules.eoffSetKrF;
+    if (rules.voltSetF2First && GasFlag == kGasF2) VoltSet = *rules.voltSetF2First;
+    if (rules.voltSetFirst) VoltSet = *rules.voltSetFirst;
   }
 
   // Titles: the gas, then the edition. For codes without a model the old title stays and
@@ -64,10 +66,8 @@ void Morvand::LaserData() {
 
   // Starting charging voltage, kV.
   if (GasFlag == kGasXeCl) VoltSet = 9.0f;
-  if (GasFlag == kGasF2) VoltSet = (LaserTypeFlag == 19 || LaserTypeFlag == 48) ? 13.0f : 12.5f;
-  if (LaserTypeFlag == 32) VoltSet = 8.0f;
-  if (LaserTypeFlag == 54) VoltSet = 11.0f;
-  if (LaserTypeFlag == 44 || LaserTypeFlag == 45 || LaserTypeFlag == 55) VoltSet = 20.0f;
+  if (GasFlag == kGasF2) VoltSet = rules.voltSetF2;
+  if (rules.voltSet) VoltSet = *rules.voltSet;
   if (VoltSet < HiVoltMin) VoltSet = HiVoltMin;
 
   SetEnergy = MaxEnergyVal / 2.0f;

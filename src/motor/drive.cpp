@@ -3,6 +3,7 @@
 
 #include "card/wiring.hpp"
 #include "controller/state.hpp"
+#include "model/model_rules.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
 
@@ -13,9 +14,6 @@ constexpr int16_t kDriveOutput = wiring::kMotorDriveOutput;      // analog outpu
 constexpr int16_t kDriveMonitor = wiring::kMotorMonitorChannel;  // analog input, V
 /// Monitor volts to the drive-supply scale reported with the speed.
 constexpr double kMonitorFactor = 5.25;
-
-constexpr int16_t kModelLM13 = 1;
-constexpr int16_t kModelLM08 = 3;
 
 /// A drive voltage held to the range 0 .. top of the output that drives the motor (a value
 /// that is not a number counts as 0).
@@ -35,8 +33,9 @@ float Morvand::MotorR2V(int32_t ReprateSet) {
     return v < VminMotor ? VminMotor : v;
   }
   // Standard scheme: a speed level.
-  if (ReprateSet > state_->model_.RepRateMedium || LaserTypeFlag == kModelLM13) return 3.0f;
-  if (ReprateSet > state_->model_.RepRateSlow && LaserTypeFlag != kModelLM08) return 2.0f;
+  const MotorKind kind = modelRules(LaserTypeFlag).motorKind;
+  if (ReprateSet > state_->model_.RepRateMedium || kind == MotorKind::kAlwaysFast) return 3.0f;
+  if (ReprateSet > state_->model_.RepRateSlow && kind != MotorKind::kNoMiddleLevel) return 2.0f;
   if (ReprateSet < 1) return 0.0f;
   return 1.0f;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controller/state.hpp"
+#include "model/model_rules.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
 #include "util/numeric.hpp"
@@ -19,10 +20,6 @@ constexpr int16_t kSelectMotor = 1;
 constexpr int16_t kSelectDCmotor = 2;
 constexpr int16_t kSelectStart = 3;
 constexpr int16_t kSelectSet = 4;
-
-// Model codes with their own motor sequences.
-constexpr int16_t kModelLM13 = 1;
-constexpr int16_t kModelLM08 = 3;
 
 /// Speed levels 0 (stop) to 3 exist; any other is refused before the card is touched.
 void checkLevel(int16_t level) {
@@ -92,7 +89,7 @@ void Morvand::MotorFast() {
 
 bool Morvand::MotorStart() {
   bool result = false;
-  if (LaserTypeFlag == kModelLM13) {
+  if (modelRules(LaserTypeFlag).motorKind == MotorKind::kAlwaysFast) {
     result = MotorOn();
   } else {
     if (!DCmotorOn(1)) return false;
@@ -123,7 +120,8 @@ void Morvand::MotorSet(int32_t ReprateSet) {
   // The speed never jumps from stop to a higher level: it passes through each level below
   // with a wait. The level at the start of the call decides the steps.
   const int16_t level = mmode;
-  if (LaserTypeFlag == kModelLM13) {
+  const MotorKind kind = modelRules(LaserTypeFlag).motorKind;
+  if (kind == MotorKind::kAlwaysFast) {
     if (level == 0) {
       DCmotorOn(1);
       Waiting(2.0);
@@ -131,7 +129,7 @@ void Morvand::MotorSet(int32_t ReprateSet) {
       Waiting(1.0);
       DCmotorOn(3);
     }
-  } else if (LaserTypeFlag == kModelLM08) {
+  } else if (kind == MotorKind::kNoMiddleLevel) {
     if (level == 0) {
       DCmotorOn(1);
       Waiting(3.0);
