@@ -133,12 +133,19 @@ TEST_F(ConsoleFixture, AQuestionOnAnotherThreadWaitsForTheLineTheTerminalReaderH
 
 TEST(ShellWhileBusy, OnlyStopsAndPropertyReadsAreTakenWhileAnOperationRuns) {
   const std::vector<std::pair<std::vector<std::string>, bool>> cases{
-      {{"LaserStop"}, true},          {{"LaserPause"}, true},
-      {{"LaserRestart"}, true},       {{"Halt"}, true},
-      {{"PulseNum"}, true},           {{"Pressure"}, true},
-      {{"RepRate", "=", "5"}, false}, {{"LaserRun", "0"}, false},
-      {{"GasAutoRefill"}, false},     {{"quit"}, false},
-      {{"LaserStop", "1"}, false},    {{"expect", "PulseNum", ">", "0"}, false},
+      {{"LaserStop"}, true},
+      {{"LaserPause"}, true},
+      {{"LaserRestart"}, true},
+      {{"Halt"}, true},
+      {{"PulseNum"}, true},
+      {{"Pressure"}, true},
+      {{"RepRate", "=", "5"}, false},
+      {{"LaserRun", "0"}, false},
+      {{"GasAutoRefill"}, false},
+      {{"quit"}, false},
+      {{"LaserPause", "True"}, true},
+      {{"PulseNum", "=", "3"}, false},
+      {{"expect", "PulseNum", ">", "0"}, false},
       {{"laserstop"}, false},
   };
   for (const auto& [words, allowed] : cases) {

@@ -58,6 +58,10 @@ case "$CASE" in
     wait_for "busy: LaserRun is running"
     type_line "PulseNum"
     wait_for "PulseNum = "
+    # A pause and a restart with their argument, then the stop.
+    type_line "LaserPause False"
+    wait_for "Laser Standby"
+    type_line "LaserRestart False"
     type_line "LaserStop"
     wait_for "Laser Operation Stopped"
     wait_prompt

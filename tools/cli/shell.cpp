@@ -264,11 +264,11 @@ void Shell::call(const std::string& name, const std::vector<std::string>& args) 
 }
 
 bool allowedWhileBusy(const std::vector<std::string>& words) {
-  if (words.size() != 1) return false;
+  if (words.empty()) return false;
   for (const char* name : {"LaserStop", "LaserPause", "LaserRestart", "Halt"}) {
-    if (words[0] == name) return true;
+    if (words[0] == name) return true;  // with its arguments (LaserPause Disabled)
   }
-  return refl::findProperty(words[0]) != nullptr;
+  return words.size() == 1 && refl::findProperty(words[0]) != nullptr;
 }
 
 void Shell::typedWhileBusy(const std::string& running, const std::string& line,
@@ -293,17 +293,31 @@ void Shell::typedWhileBusy(const std::string& running, const std::string& line,
            "name (Ctrl-C stops)");
     return;
   }
-  // At the running operation's next yield, as a host's own call would be.
   const std::string name = words[0];
-  started.push_back(session_.thread().submit([name, &c](Morvand& controller) {
+  std::vector<refl::Value> values;
+  if (const auto* m = refl::findMethod(name)) {
+    if (words.size() - 1 > m->arguments.size()) {
+      std::cerr << "error: " << name << " takes " << m->arguments.size()
+                << " argument(s): " << signature(*m) << '\n';
+      return;
+    }
+    try {
+      for (size_t i = 1; i < words.size(); ++i)
+        values.push_back(refl::fromText(m->arguments[i - 1].type, words[i]));
+    } catch (const refl::ValueError& e) {
+      std::cerr << "error: " << name << ": " << e.what() << '\n';
+      return;
+    }
+  }
+  // At the running operation's next yield, as a host's own call would be.
+  started.push_back(session_.thread().submit([name, values, &c](Morvand& controller) mutable {
     try {
       if (const auto* p = refl::findProperty(name)) {
         c.line(name + " = " + refl::toText(p->get(controller)));
         return;
       }
       const auto* m = refl::findMethod(name);
-      std::vector<refl::Value> none;
-      const refl::Value result = m->invoke(controller, none);
+      const refl::Value result = m->invoke(controller, values);
       if (m->result != refl::Type::Void) c.line(name + " -> " + refl::toText(result));
     } catch (const std::exception& e) {
       std::cerr << "error: " << name << ": " << e.what() << '\n';

@@ -18,8 +18,8 @@ namespace morvand::cli {
 /// "NAME=VALUE" is read as NAME = VALUE. UsageError for an unterminated quote.
 std::vector<std::string> splitWords(const std::string& line);
 
-/// True for what may be typed while an operation runs: LaserStop, LaserPause, LaserRestart,
-/// Halt, or a property name alone (a read).
+/// True for what may be typed while an operation runs: LaserStop, LaserPause, LaserRestart
+/// or Halt (with their arguments), or a property name alone (a read).
 bool allowedWhileBusy(const std::vector<std::string>& words);
 
 class Shell {
