@@ -89,8 +89,10 @@ case "$CASE" in
     type_line "y"
     wait_for "ENTER HIGH VOLTAGE VALUE BETWEEN 0 AND 8kV [5]:"
     type_line "2"
-    wait_for "HVTest -> 2"
+    wait_for "HVTest -> "  # the voltage measured, near 2 kV
     wait_prompt
+    kv=$(screen | sed -n 's/^HVTest -> \([0-9.]*\).*/\1/p' | head -n1)
+    awk -v kv="$kv" 'BEGIN { exit !(kv > 1.5 && kv < 2.5) }' || fail "HVTest measured ${kv:-nothing}"
     type_line "HVTest"
     wait_for "[Y]es/[N]o/[C]ancel?"
     type_line "n"
