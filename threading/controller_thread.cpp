@@ -169,6 +169,16 @@ struct ControllerThread::State final : HostServices, Events {
     if (closing && controller) controller->flag2 = kRunStop;
     // Calls first: on a paced simulator the step is a short real pause.
     runSubmitted();
+    if (options.onYield) {
+      if (closing) {
+        try {
+          options.onYield();
+        } catch (...) {  // the destruction sequence runs to its end
+        }
+      } else {
+        options.onYield();
+      }
+    }
     backend->step();
   }
   void beep() override {}
@@ -177,6 +187,7 @@ struct ControllerThread::State final : HostServices, Events {
     Clock& clock = backend->clock();
     // A simulated card running as fast as possible: time moves only by waiting on it.
     const bool instant = backend->simulated() && options.backend.speed <= 0.0;
+    if (instant && options.waitInSteps) return false;
     const double factor = backend->simulated() ? options.backend.speed : 1.0;
     std::unique_lock lock(mutex);
     for (;;) {

@@ -60,6 +60,15 @@ struct ControllerOptions {
   std::string directory;
   /// Speed and seed of a simulated card.
   BackendOptions backend;
+  /// A simulated card running as fast as possible: a wait passes in the controller's own
+  /// steps (a yield, a millisecond) instead of jumping to its deadline, so the simulated
+  /// laser reads exactly as under a host without a sleeping wait (the console's scripts).
+  bool waitInSteps = false;
+  /// Optional: called on the controller thread at every yield of a running operation, after
+  /// the calls submitted meanwhile (a host's own turn: a progress line, an interrupt check).
+  /// An exception from it ends the running operation as a host's would and reaches the call
+  /// that started it; during the destruction sequence it is ignored.
+  std::function<void()> onYield;
 };
 
 class ControllerThread {

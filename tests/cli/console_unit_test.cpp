@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <future>
 #include <iostream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "commands.hpp"
 #include "console.hpp"
@@ -89,6 +92,64 @@ TEST_F(ConsoleFixture, APersonAnswersUntilTheAnswerFitsTheButtons) {
     Typed t("\n7.5\n");
     EXPECT_EQ(c.inputBox("KV?", "INPUT", "5"), "5");  // an empty line keeps the default
     EXPECT_EQ(c.inputBox("KV?", "INPUT", "5"), "7.5");
+  }
+}
+
+TEST_F(ConsoleFixture, AQuestionOnAnotherThreadWaitsForTheLineTheTerminalReaderHandsOver) {
+  Console c = make(Answers::Ask, true);
+  AnswerChannel channel;
+  c.answerThrough(&channel);
+  // Standard input is not read by the asking thread: its line here would be a wrong answer.
+  Typed t("y\ny\n");
+  const auto answerWhenAsked = [&](std::optional<std::string> text) {
+    while (!channel.waiting()) std::this_thread::yield();
+    channel.answer(std::move(text));
+  };
+  {
+    auto box =
+        std::async(std::launch::async, [&] { return c.messageBox("HV?", kYesNoCancel, "HAZARD"); });
+    answerWhenAsked("maybe");  // not a button: asked again
+    answerWhenAsked("n");
+    EXPECT_EQ(box.get(), kAnswerNo);
+  }
+  {
+    // Ctrl-C or the end of input at the question: the safe answer.
+    auto box =
+        std::async(std::launch::async, [&] { return c.messageBox("HV?", kYesNoCancel, "HAZARD"); });
+    answerWhenAsked(std::nullopt);
+    EXPECT_EQ(box.get(), kAnswerCancel);
+  }
+  {
+    auto prompt = std::async(std::launch::async, [&] { return c.inputBox("KV?", "INPUT", "5"); });
+    answerWhenAsked("7.5");
+    EXPECT_EQ(prompt.get(), "7.5");
+  }
+  EXPECT_FALSE(channel.waiting());
+  channel.answer("stray");  // nobody asks: dropped, not kept for the next question
+  c.answerThrough(nullptr);
+  EXPECT_EQ(c.messageBox("HV?", kYesNoCancel, "HAZARD"), kAnswerYes);  // standard input again
+  EXPECT_NE(out.str().find("[Y]es/[N]o/[C]ancel? "), std::string::npos);
+}
+
+TEST(ShellWhileBusy, OnlyStopsAndPropertyReadsAreTakenWhileAnOperationRuns) {
+  const std::vector<std::pair<std::vector<std::string>, bool>> cases{
+      {{"LaserStop"}, true},
+      {{"LaserPause"}, true},
+      {{"LaserRestart"}, true},
+      {{"Halt"}, true},
+      {{"PulseNum"}, true},
+      {{"Pressure"}, true},
+      {{"RepRate", "=", "5"}, false},
+      {{"LaserRun", "0"}, false},
+      {{"GasAutoRefill"}, false},
+      {{"quit"}, false},
+      {{"LaserPause", "True"}, true},
+      {{"PulseNum", "=", "3"}, false},
+      {{"expect", "PulseNum", ">", "0"}, false},
+      {{"laserstop"}, false},
+  };
+  for (const auto& [words, allowed] : cases) {
+    EXPECT_EQ(allowedWhileBusy(words), allowed) << words[0];
   }
 }
 

@@ -123,8 +123,10 @@ void checkFilled(Console& console, Morvand& m, const std::string& what) {
 // Runs an operation of the controller with the console showing its progress. A second
 // Ctrl-C in an operation without a stop of its own ends it with every valve closed and the
 // laser halted.
+// Runs on the controller thread (inside a call), as every use of the controller does.
 template <class F>
-void withActivity(Session& s, Activity activity, const std::string& label, F&& operation) {
+void withActivity(Session& s, Morvand& m, Activity activity, const std::string& label,
+                  F&& operation) {
   Console& c = s.console();
   c.begin(activity, label);
   try {
@@ -135,8 +137,8 @@ void withActivity(Session& s, Activity activity, const std::string& label, F&& o
   } catch (const Interrupted&) {
     c.end();
     c.begin(Activity::Other, "abort");
-    s.controller().CloseAllValves();
-    s.controller().Halt();
+    m.CloseAllValves();
+    m.Halt();
     c.end();
     throw Failure(label + " aborted by the operator; valves closed, laser halted");
   }
@@ -253,11 +255,12 @@ void cmdModels(bool json) {
   if (json) std::cout << out.dump(2) << '\n';
 }
 
-void cmdStatus(const GlobalOptions& g, bool check, bool jsonOut) {
-  Session s(g, jsonOut);
-  Morvand& m = s.startCard();
+namespace {
+
+// The status poll and its report, on the controller thread.
+void status(Session& s, Morvand& m, bool check, bool jsonOut) {
   Console& c = s.console();
-  withActivity(s, Activity::Warmup, "status", [&] { m.MorvandStatus(check); });
+  withActivity(s, m, Activity::Warmup, "status", [&] { m.MorvandStatus(check); });
   const Limits lim = m.limits();
   const Console::Reading r = c.firstReading;
   const bool connected = r.seen && !(r.temp == -1.0f && r.pressure == -1.0f && r.supply == -1.0f);
@@ -299,29 +302,8 @@ void cmdStatus(const GlobalOptions& g, bool check, bool jsonOut) {
   if (!pressureOk) throw Failure("gas pressure problem: " + fixed(m.Pressure, 0) + " Torr");
 }
 
-void cmdWarmup(const GlobalOptions& g) {
-  Session s(g, false);
-  Morvand& m = s.startCard();
-  bool done = false;
-  withActivity(s, Activity::Warmup, "warm-up", [&] { done = m.ThyWarmup(m.ThyTime); });
-  if (!done) fail(s.console(), s.console().interrupted() ? "warm-up cancelled" : "warm-up failed");
-  s.console().line("thyratron warm");
-}
-
-void cmdRun(const GlobalOptions& g, const RunArgs& a) {
-  int32_t budget = 0;
-  if (upper(a.pulses) == "CONTINUOUS" || upper(a.pulses) == "C") {
-    budget = kContinuousPulses;
-  } else {
-    double v = 0;
-    if (!parseNumber(a.pulses, v) || v < 1 || v > 10000000 || v != static_cast<int32_t>(v)) {
-      throw UsageError("--pulses must be 1..10000000 or continuous, not \"" + a.pulses + "\"");
-    }
-    budget = static_cast<int32_t>(v);
-  }
-  if (a.energy && a.voltage) throw UsageError("give --energy or --voltage, not both");
-  Session s(g, a.json);
-  Morvand& m = s.startCard();
+// A run as the command line set it, and its report, on the controller thread.
+void run(Session& s, Morvand& m, const RunArgs& a, int32_t budget) {
   Console& c = s.console();
   const Limits lim = m.limits();
   // The card's pulse generator cannot run below RepRateMin; an external trigger can.
@@ -353,9 +335,9 @@ void cmdRun(const GlobalOptions& g, const RunArgs& a) {
   }
   m.RepRate = a.rate;
   m.MaxNum = budget;
-  if (a.external) s.setExternalTrigger(a.rate);
+  if (a.external) s.thread().backend().setExternalTrigger(a.rate);
   const int32_t before = m.CumTotalPulses;
-  withActivity(s, Activity::Run, "run", [&] { m.LaserRun(a.external ? 1 : 0); });
+  withActivity(s, m, Activity::Run, "run", [&] { m.LaserRun(a.external ? 1 : 0); });
   const bool completed = m.PulseNum >= m.MaxNum;
   if (a.json) {
     json out{{"completed", completed},
@@ -375,25 +357,64 @@ void cmdRun(const GlobalOptions& g, const RunArgs& a) {
   }
   if (m.CumTotalPulses == before && m.PulseNum == 0) fail(c, "the laser did not start");
   // A continuous run ends when the operator stops it: that is its normal end.
-  if (c.interrupted() && budget == kContinuousPulses && m.flag2 == 1 && m.PulseNum > 0) return;
+  if (c.interrupted() && budget == kContinuousPulses && m.flag2 == kRunStop && m.PulseNum > 0) return;
   if (c.interrupted())
     throw Failure("stopped by the operator after " + std::to_string(m.PulseNum) + " pulses");
   if (!completed) fail(c, "the run ended after " + std::to_string(m.PulseNum) + " pulses");
 }
 
+}  // namespace
+
+void cmdStatus(const GlobalOptions& g, bool check, bool jsonOut) {
+  Session s(g, jsonOut);
+  s.startCard();
+  s.call([&](Morvand& m) { status(s, m, check, jsonOut); });
+}
+
+void cmdWarmup(const GlobalOptions& g) {
+  Session s(g, false);
+  s.startCard();
+  s.call([&](Morvand& m) {
+    bool done = false;
+    withActivity(s, m, Activity::Warmup, "warm-up", [&] { done = m.ThyWarmup(m.ThyTime); });
+    if (!done)
+      fail(s.console(), s.console().interrupted() ? "warm-up cancelled" : "warm-up failed");
+    s.console().line("thyratron warm");
+  });
+}
+
+void cmdRun(const GlobalOptions& g, const RunArgs& a) {
+  int32_t budget = 0;
+  if (upper(a.pulses) == "CONTINUOUS" || upper(a.pulses) == "C") {
+    budget = kContinuousPulses;
+  } else {
+    double v = 0;
+    if (!parseNumber(a.pulses, v) || v < 1 || v > 10000000 || v != static_cast<int32_t>(v)) {
+      throw UsageError("--pulses must be 1..10000000 or continuous, not \"" + a.pulses + "\"");
+    }
+    budget = static_cast<int32_t>(v);
+  }
+  if (a.energy && a.voltage) throw UsageError("give --energy or --voltage, not both");
+  Session s(g, a.json);
+  s.startCard();
+  s.call([&](Morvand& m) { run(s, m, a, budget); });
+}
+
 void cmdRefill(const GlobalOptions& g, bool partial) {
   Session s(g, false);
-  Morvand& m = s.startCard();
-  const std::string what = partial ? "partial refill" : "refill";
-  withActivity(s, Activity::Gas, what, [&] {
-    if (partial) {
-      m.GasPartialRefill();
-    } else {
-      m.GasAutoRefill();
-    }
+  s.startCard();
+  s.call([&](Morvand& m) {
+    const std::string what = partial ? "partial refill" : "refill";
+    withActivity(s, m, Activity::Gas, what, [&] {
+      if (partial) {
+        m.GasPartialRefill();
+      } else {
+        m.GasAutoRefill();
+      }
+    });
+    checkFilled(s.console(), m, what);
+    s.console().line(what + " done");
   });
-  checkFilled(s.console(), m, what);
-  s.console().line(what + " done");
 }
 
 void cmdOptics(const GlobalOptions& g, const std::string& phase) {
@@ -401,41 +422,47 @@ void cmdOptics(const GlobalOptions& g, const std::string& phase) {
     throw UsageError("optics takes start or finish, not \"" + phase + "\"");
   }
   Session s(g, false);
-  Morvand& m = s.startCard();
-  bool ok = false;
-  withActivity(s, Activity::Gas, "optics " + phase,
-               [&] { ok = phase == "start" ? m.OpticsSevStart() : m.OpticsSevFinish(); });
-  if (!ok) fail(s.console(), "optics service " + phase + " did not complete");
-  s.console().line(phase == "start" ? "the chamber is ready: the optics may be removed"
-                                    : "the chamber is refilled");
+  s.startCard();
+  s.call([&](Morvand& m) {
+    bool ok = false;
+    withActivity(s, m, Activity::Gas, "optics " + phase,
+                 [&] { ok = phase == "start" ? m.OpticsSevStart() : m.OpticsSevFinish(); });
+    if (!ok) fail(s.console(), "optics service " + phase + " did not complete");
+    s.console().line(phase == "start" ? "the chamber is ready: the optics may be removed"
+                                      : "the chamber is refilled");
+  });
 }
 
 void cmdHvTest(const GlobalOptions& g) {
   Session s(g, false);
-  Morvand& m = s.startCard();
-  float kv = 0.0f;
-  withActivity(s, Activity::Other, "HV test", [&] { kv = m.HVTest(); });
-  const bool declined = s.console().declined();
-  // The test leaves the voltage programmed and the enable line on: switch both off.
-  m.VoltageOff();
-  m.Enable(false);
-  if (declined) throw Failure("high-voltage test declined");
-  s.console().line("charging voltage: " + fixed(kv, 3) + " kV");
+  s.startCard();
+  s.call([&](Morvand& m) {
+    float kv = 0.0f;
+    withActivity(s, m, Activity::Other, "HV test", [&] { kv = m.HVTest(); });
+    const bool declined = s.console().declined();
+    // The test leaves the voltage programmed and the enable line on: switch both off.
+    m.VoltageOff();
+    m.Enable(false);
+    if (declined) throw Failure("high-voltage test declined");
+    s.console().line("charging voltage: " + fixed(kv, 3) + " kV");
+  });
 }
 
 void cmdValves(const GlobalOptions& g, const std::string& pattern) {
   const auto bits = parseValvePattern(pattern);
   Session s(g, false);
-  Morvand& m = s.startCard();
-  bool ok = true;
-  if (bits) {
-    ok = m.OpenValves(*bits);
-  } else {
-    m.CloseAllValves();
-  }
-  if (!ok) fail(s.console(), "the valves could not be switched");
-  s.console().line("valve pattern " + std::to_string(m.ValveState) + ": " +
-                   (m.ValveString.empty() ? "all closed" : m.ValveString));
+  s.startCard();
+  s.call([&](Morvand& m) {
+    bool ok = true;
+    if (bits) {
+      ok = m.OpenValves(*bits);
+    } else {
+      m.CloseAllValves();
+    }
+    if (!ok) fail(s.console(), "the valves could not be switched");
+    s.console().line("valve pattern " + std::to_string(m.ValveState) + ": " +
+                     (m.ValveString.empty() ? "all closed" : m.ValveString));
+  });
 }
 
 void cmdDemo(GlobalOptions g) {
@@ -456,20 +483,22 @@ void cmdDemo(GlobalOptions g) {
     Session s(g, false);
     Console& c = s.console();
     heading("card start-up on " + g.card);
-    Morvand& m = s.startCard();
-    c.line("card PCI-" + std::to_string(m.PCIcard) + " open, laser in its safe state");
-    heading("status, with the thyratron warm-up");
-    withActivity(s, Activity::Warmup, "status", [&] { m.MorvandStatus(true); });
-    heading("a short run: 200 pulses at 50 Hz");
-    m.RepRate = 50;
-    m.MaxNum = 200;
-    withActivity(s, Activity::Run, "run", [&] { m.LaserRun(0); });
-    printCounters(c, m);
-    heading("automatic refill");
-    withActivity(s, Activity::Gas, "refill", [&] { m.GasAutoRefill(); });
-    checkFilled(c, m, "refill");
-    c.line("refill done");
-    heading("shutdown: the controller writes its settings back");
+    s.startCard();
+    s.call([&](Morvand& m) {
+      c.line("card PCI-" + std::to_string(m.PCIcard) + " open, laser in its safe state");
+      heading("status, with the thyratron warm-up");
+      withActivity(s, m, Activity::Warmup, "status", [&] { m.MorvandStatus(true); });
+      heading("a short run: 200 pulses at 50 Hz");
+      m.RepRate = 50;
+      m.MaxNum = 200;
+      withActivity(s, m, Activity::Run, "run", [&] { m.LaserRun(0); });
+      printCounters(c, m);
+      heading("automatic refill");
+      withActivity(s, m, Activity::Gas, "refill", [&] { m.GasAutoRefill(); });
+      checkFilled(c, m, "refill");
+      c.line("refill done");
+      heading("shutdown: the controller writes its settings back");
+    });
   }
   std::ifstream counter(g.dir + "/Counter");
   std::string line;

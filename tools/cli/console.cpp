@@ -9,6 +9,7 @@
 #include <iomanip>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "morvand/morvand.hpp"
 
@@ -51,7 +52,39 @@ std::string iconWord(int16_t style) {
 
 }  // namespace
 
+std::optional<std::string> readLine() {
+  std::string text;
+  if (!std::getline(std::cin, text)) {
+    std::cin.clear();
+    return std::nullopt;
+  }
+  return text;
+}
+
 int interruptPresses() { return g_presses.load(); }
+
+std::optional<std::string> AnswerChannel::await() {
+  std::unique_lock lock(mutex_);
+  waiting_ = true;
+  answered_ = false;
+  changed_.wait(lock, [&] { return answered_; });
+  waiting_ = false;
+  answered_ = false;
+  return std::exchange(answer_, std::nullopt);
+}
+
+bool AnswerChannel::waiting() const {
+  std::lock_guard lock(mutex_);
+  return waiting_ && !answered_;
+}
+
+void AnswerChannel::answer(std::optional<std::string> text) {
+  std::lock_guard lock(mutex_);
+  if (!waiting_ || answered_) return;
+  answer_ = std::move(text);
+  answered_ = true;
+  changed_.notify_all();
+}
 
 void installInterruptHandler() {
 #ifdef _WIN32
@@ -131,11 +164,13 @@ std::string Console::lastProblem() const {
 }
 
 void Console::line(const std::string& text) {
+  std::lock_guard lock(output_);
   clearProgress();
   *options_.out << text << '\n' << std::flush;
 }
 
 void Console::clearProgress() {
+  std::lock_guard lock(output_);
   if (progressShown_) {
     std::cout << "\r\033[K" << std::flush;
     progressShown_ = false;
@@ -145,6 +180,7 @@ void Console::clearProgress() {
 void Console::drawProgress() {
   if (!options_.progress || activity_ == Activity::Idle) return;
   const int64_t wall = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::lock_guard lock(output_);
   if (wall - lastDrawNs_ < 100'000'000) return;  // ten redraws a second are enough
   lastDrawNs_ = wall;
   std::string text = label_ + ":";
@@ -217,19 +253,24 @@ void Console::yield() {
 }
 
 void Console::beep() {
+  std::lock_guard lock(output_);
   if (options_.progress) std::cout << '\a' << std::flush;
 }
 
 std::optional<std::string> Console::readAnswer(const std::string& promptText) {
-  clearProgress();
-  *options_.out << promptText << std::flush;
-  std::string answer;
-  if (!std::getline(std::cin, answer)) {
-    // End of input (or Ctrl-C at the prompt): nobody is there to answer.
-    std::cin.clear();
-    *options_.out << '\n';
-    return std::nullopt;
+  {
+    std::lock_guard lock(output_);
+    clearProgress();
+    *options_.out << promptText << std::flush;
   }
+  std::optional<std::string> answer;
+  if (channel_ != nullptr) {
+    answer = channel_->await();
+  } else {
+    answer = readLine();
+  }
+  // End of input (or Ctrl-C at the prompt): nobody is there to answer.
+  if (!answer) line("");
   return answer;
 }
 

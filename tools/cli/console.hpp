@@ -2,16 +2,19 @@
 // The controller's host on a terminal: message boxes become prompts, events become lines,
 // long operations get a live progress line, and Ctrl-C steers a running operation.
 
+#include <condition_variable>
 #include <cstdint>
 #include <fstream>
 #include <functional>
 #include <iosfwd>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "morvand/clock.hpp"
+#include "morvand/controller_thread.hpp"
 #include "morvand/host.hpp"
 
 namespace morvand {
@@ -58,8 +61,32 @@ enum class Activity { Idle, Run, Warmup, Gas, Other };
 void installInterruptHandler();
 /// Ctrl-C presses counted since the last activity began.
 int interruptPresses();
+/// One line of standard input; std::nullopt at its end or when Ctrl-C interrupted the read.
+std::optional<std::string> readLine();
 
-class Console : public HostServices, public Events {
+/// Hands a line the operator typed from the thread that reads the terminal to a question
+/// asked on the controller thread, which waits for it.
+class AnswerChannel {
+ public:
+  /// The asking side: waits for the answer (std::nullopt: end of input, or Ctrl-C).
+  std::optional<std::string> await();
+  /// True while a question waits for its answer.
+  bool waiting() const;
+  /// The reading side: answers the waiting question (nothing happens when none waits).
+  void answer(std::optional<std::string> text);
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool waiting_ = false;
+  bool answered_ = false;
+  std::optional<std::string> answer_;
+};
+
+/// The host of a controller on a terminal. On the controller thread it is the question
+/// handler, an event sink and, through ControllerOptions::onYield, the host's turn at each
+/// yield; its lines may also be printed from the thread that reads the terminal.
+class Console : public HostServices, public Events, public QuestionHandler {
  public:
   struct Options {
     Answers answers = Answers::Ask;
@@ -78,6 +105,9 @@ class Console : public HostServices, public Events {
 
   /// The controller the console steers on Ctrl-C (nullptr: none yet).
   void attach(Morvand* controller) { controller_ = controller; }
+  /// Answers typed by a person come through channel (read by another thread) instead of
+  /// being read from standard input by the asking thread; nullptr: standard input again.
+  void answerThrough(AnswerChannel* channel) { channel_ = channel; }
   /// Called on every yield to let the laser (simulator) time move on.
   std::function<void()> onYield;
 
@@ -143,6 +173,9 @@ class Console : public HostServices, public Events {
   Options options_;
   Clock& clock_;
   Morvand* controller_ = nullptr;
+  AnswerChannel* channel_ = nullptr;
+  /// Lines and the progress line come from the controller thread and the terminal's reader.
+  std::recursive_mutex output_;
   std::ofstream log_;
   std::vector<Notice> notices_;
   Activity activity_ = Activity::Idle;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 
@@ -42,6 +43,37 @@ void enterDirectory(const std::string& dir) {
   if (ec) throw Failure("cannot enter " + dir + ": " + ec.message());
 }
 
+namespace {
+
+// The controller thread starts with Ctrl-C blocked, so the signal always reaches the thread
+// that reads the terminal: a prompt waiting there returns on Ctrl-C, and the controller
+// thread's own writes are never interrupted.
+class InterruptsBlocked {
+ public:
+  InterruptsBlocked() {
+#ifndef _WIN32
+    sigset_t interrupt;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &saved_);
+#endif
+  }
+  ~InterruptsBlocked() {
+#ifndef _WIN32
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+#endif
+  }
+  InterruptsBlocked(const InterruptsBlocked&) = delete;
+  InterruptsBlocked& operator=(const InterruptsBlocked&) = delete;
+
+ private:
+#ifndef _WIN32
+  sigset_t saved_{};
+#endif
+};
+
+}  // namespace
+
 Session::Session(const GlobalOptions& options, bool jsonOutput, bool defaultMaxSpeed)
     : options_(options) {
   const bool terminal = isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
@@ -52,11 +84,26 @@ Session::Session(const GlobalOptions& options, bool jsonOutput, bool defaultMaxS
   } else {
     speed = (terminal && !defaultMaxSpeed) ? Speed{false, 1.0} : Speed{true, 1.0};
   }
-  backend_ = openCard(options.card, speed, options.seed, options.faults);
+  checkCardPrefix(options.card);
+  checkFaults(options.card, options.faults);
   // The log is named relative to where the command was given, before --dir applies.
   std::string logPath = options.logPath;
   if (!logPath.empty()) logPath = std::filesystem::absolute(logPath).string();
   enterDirectory(options.dir);
+
+  installInterruptHandler();
+  try {
+    InterruptsBlocked blocked;
+    // The host's turn at every yield of a running operation: the progress line, Ctrl-C.
+    thread_ = openController(options.card, speed, options.seed, options.faults,
+                             std::filesystem::current_path().string(), [this] {
+                               if (console_) console_->yield();
+                             });
+  } catch (const SettingsError& e) {
+    throw Failure(std::string(e.what()) + " in " + options_.dir +
+                  " (create the settings with: morvand --dir " + options_.dir +
+                  " init --model MODEL --gas GAS)");
+  }
 
   Console::Options c;
   c.answers = options.yes ? Answers::Yes : options.no ? Answers::No : Answers::Ask;
@@ -64,48 +111,59 @@ Session::Session(const GlobalOptions& options, bool jsonOutput, bool defaultMaxS
   c.progress = terminal && !jsonOutput;
   c.out = jsonOutput ? &std::cerr : &std::cout;
   c.logPath = logPath;
-  console_ = std::make_unique<Console>(c, backend_->clock());
-  console_->onYield = [this] { backend_->step(); };
-  installInterruptHandler();
+  // Made on the controller thread: its clock is the back end's.
+  console_ = thread_->call([&](Morvand& m) {
+    auto console = std::make_shared<Console>(c, thread_->backend().clock());
+    console->attach(&m);
+    return console;
+  });
+  console_->answerThrough(&answers_);
+  thread_->subscribe(console_);
+  thread_->setQuestionHandler(console_);
 }
 
 Session::~Session() {
-  // The shutdown sequence waits and reports through the console: it goes first.
-  if (controller_) {
-    console_->begin(Activity::Other, "shutdown");
-    controller_.reset();
-    console_->end();
-  }
-  CardContext::current().reset();
-}
-
-Morvand& Session::controller() {
-  if (controller_) return *controller_;
-  CardContext::current().setDriver(backend_->driver());
+  // The shutdown sequence waits and reports through the console. Nobody serves the
+  // terminal while the thread closes: a question then reads standard input itself.
   try {
-    controller_ = std::make_unique<Morvand>(*console_, console_.get(), &backend_->clock());
-  } catch (const SettingsError& e) {
-    std::string dir = options_.dir;
-    throw Failure(std::string(e.what()) + " in " + dir +
-                  " (create the settings with: morvand --dir " + dir +
-                  " init --model MODEL --gas GAS)");
+    call([this](Morvand&) {
+      console_->answerThrough(nullptr);
+      console_->begin(Activity::Other, "shutdown");
+    });
+  } catch (const std::exception&) {
+    // Closed already: the close below only joins.
   }
-  console_->attach(controller_.get());
-  backend_->installLaser(controller_->LaserTypeFlag, controller_->GasFlag);
-  return *controller_;
+  thread_->close();
+  console_->end();
 }
 
-Morvand& Session::startCard() {
-  Morvand& m = controller();
-  // Boxes let the console ask the operator the procedures' questions; progress texts still
-  // arrive as events.
-  m.PopupMessage = true;
-  if (!m.StandardCard()) {
-    throw Failure("no card answered on " + options_.card +
-                  (console_->lastProblem().empty() ? "" : ": " + console_->lastProblem()));
+void Session::serveUntil(const std::function<bool()>& done) {
+  int seen = interruptPresses();
+  while (!done()) {
+    if (interruptPresses() != seen) {
+      seen = interruptPresses();
+      wake();
+    }
+    if (answers_.waiting()) answers_.answer(readLine());
   }
-  m.Punits = 3;  // Torr, the unit of every limit the console shows
-  return m;
+}
+
+void Session::wake() {
+  // An empty call: a waiting controller wakes for it and yields, which looks at Ctrl-C.
+  (void)thread_->submit([](Morvand&) {});
+}
+
+void Session::startCard() {
+  call([this](Morvand& m) {
+    // Boxes let the console ask the operator the procedures' questions; progress texts
+    // still arrive as events.
+    m.PopupMessage = true;
+    if (!m.StandardCard()) {
+      throw Failure("no card answered on " + options_.card +
+                    (console_->lastProblem().empty() ? "" : ": " + console_->lastProblem()));
+    }
+    m.Punits = 3;  // Torr, the unit of every limit the console shows
+  });
 }
 
 }  // namespace morvand::cli

@@ -1,9 +1,13 @@
 #pragma once
-// One use of the console: the card back end chosen by its URI, the settings directory, the
-// terminal host and the controller, created in that order and torn down in reverse (the
-// controller's shutdown writes the settings files back).
+// One use of the console: the controller and its card back end (chosen by URI) on the
+// controller thread, with the settings of the chosen directory, and the terminal host that
+// shows its events and answers its questions. Closing the thread runs the controller's
+// shutdown there, which writes the settings files back.
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +16,7 @@
 #include "morvand/backends.hpp"
 #include "morvand/card_driver.hpp"
 #include "morvand/clock.hpp"
+#include "morvand/controller_thread.hpp"
 #include "morvand/morvand.hpp"
 
 namespace morvand::cli {
@@ -26,10 +31,16 @@ bool parseNumber(const std::string& text, double& value);
 /// Reads "max" or a positive number; UsageError otherwise.
 Speed parseSpeed(const std::string& text);
 
-/// Opens the back end of a URI through the back-end table; faults are simulator fault
-/// names. UsageError for an unknown URI or fault, Failure for a card that cannot be opened.
-std::unique_ptr<Backend> openCard(const std::string& uri, Speed speed, uint64_t seed,
-                                  const std::vector<std::string>& faults);
+/// UsageError unless every fault is a simulator fault name and the card is simulated.
+void checkFaults(const std::string& uri, const std::vector<std::string>& faults);
+/// Opens the back end of a URI through the back-end table on a new controller thread whose
+/// controller reads the settings of directory, then injects the simulator faults. UsageError
+/// for an unknown URI or fault, Failure for a card that cannot be opened; the controller's
+/// SettingsError passes through.
+std::unique_ptr<ControllerThread> openController(const std::string& uri, Speed speed, uint64_t seed,
+                                                 const std::vector<std::string>& faults,
+                                                 const std::string& directory,
+                                                 std::function<void()> onYield);
 /// The fault names of the simulated laser, for --help and error messages.
 std::vector<std::string> faultNames();
 /// UsageError when no back end serves uri's prefix.
@@ -56,23 +67,54 @@ class Session {
  public:
   /// jsonOutput: standard output carries JSON only; events and boxes go to standard error.
   Session(const GlobalOptions& options, bool jsonOutput, bool defaultMaxSpeed = false);
+  /// Closes the controller through its thread: the destruction sequence runs there and
+  /// writes the settings files back.
   ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
-  /// The controller, created on first use from the settings files of the directory.
-  Morvand& controller();
-  /// Creates the controller and opens the card; Failure when no card answers.
-  Morvand& startCard();
+  /// Runs fn(controller) on the controller thread and waits for its result (rethrowing its
+  /// exception). Meanwhile Ctrl-C reaches the running operation at once and the questions it
+  /// asks are answered from standard input.
+  template <class F>
+  auto call(F&& fn) {
+    return wait(thread_->submit(std::forward<F>(fn)));
+  }
+  /// Waits for a call submitted to the controller thread, as call() does.
+  template <class T>
+  T wait(std::future<T> future) {
+    serveUntil([&] { return ready(future); });
+    return future.get();
+  }
+  /// Until done() holds: answers questions from standard input and wakes the controller
+  /// thread when Ctrl-C was pressed.
+  void serveUntil(const std::function<bool()>& done);
+  /// Lets a waiting controller thread look at what happened (Ctrl-C) at once.
+  void wake();
+  /// The questions waiting for a typed answer.
+  AnswerChannel& answers() { return answers_; }
+
+  /// Opens the card (StandardCard) through the controller thread; Failure when no card
+  /// answers.
+  void startCard();
+  ControllerThread& thread() { return *thread_; }
   Console& console() { return *console_; }
   bool interactive() const { return interactive_; }
-  /// Connects an external trigger source of this rate to the laser, Hz.
-  void setExternalTrigger(double hz) { backend_->setExternalTrigger(hz); }
+
+  /// True when future holds its result, waiting at most wait for it.
+  template <class T>
+  static bool ready(const std::future<T>& future,
+                    std::chrono::milliseconds wait = std::chrono::milliseconds(20)) {
+    return future.wait_for(wait) == std::future_status::ready;
+  }
 
  private:
   GlobalOptions options_;
   bool interactive_ = false;
-  std::unique_ptr<Backend> backend_;
-  std::unique_ptr<Console> console_;
-  std::unique_ptr<Morvand> controller_;
+  AnswerChannel answers_;
+  std::shared_ptr<Console> console_;
+  // Last: closed (joined) before the console and the channel its handlers use are gone.
+  std::unique_ptr<ControllerThread> thread_;
 };
 
 /// Switches to dir (Failure when it does not exist).

@@ -6,9 +6,18 @@
 #endif
 #include <unistd.h>
 
+#ifndef _WIN32
+#include <poll.h>
+#endif
+
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <iostream>
+#include <optional>
 
 #include "morvand/reflection.hpp"
 
@@ -189,6 +198,20 @@ void Shell::help(const std::vector<std::string>& words) {
   c.line("echo TEXT            print;  quit  leave (the controller shuts down)");
 }
 
+// Runs fn on the controller thread. While an operation (a method) runs at a terminal the
+// operator may stop it, read a property, and answer its questions; anything else, and a
+// script, waits for the end.
+template <class F>
+auto Shell::onThread(const std::string& running, F&& fn, bool operation) {
+  auto future = session_.thread().submit(std::forward<F>(fn));
+  if (attended_ && operation) {
+    whileBusy(running, [&] { return Session::ready(future, std::chrono::milliseconds(0)); });
+  } else {
+    session_.serveUntil([&] { return Session::ready(future); });
+  }
+  return future.get();
+}
+
 void Shell::call(const std::string& name, const std::vector<std::string>& args) {
   const auto* m = refl::findMethod(name);
   Console& c = session_.console();
@@ -209,26 +232,31 @@ void Shell::call(const std::string& name, const std::vector<std::string>& args) 
     throw UsageError(name + " takes " + std::to_string(m->arguments.size()) +
                      " argument(s): " + signature(*m));
   }
-  refl::Value result;
-  c.begin(activityOf(name), name);
-  try {
-    result = m->invoke(session_.controller(), values);
-  } catch (const refl::ValueError& e) {
-    c.end();
-    throw UsageError(std::string(e.what()) + " (" + signature(*m) + ")");
-  } catch (const Unanswered&) {
-    c.end();
-    throw;
-  } catch (const Interrupted&) {
-    c.end();
-    session_.controller().CloseAllValves();
-    session_.controller().Halt();
-    throw Failure(name + " aborted by the operator; valves closed, laser halted");
-  } catch (const Error& e) {
-    c.end();
-    throw Failure(name + ": " + e.what());
-  }
-  c.end();
+  const refl::Value result = onThread(
+      name,
+      [&](Morvand& controller) {
+        c.begin(activityOf(name), name);
+        try {
+          refl::Value value = m->invoke(controller, values);
+          c.end();
+          return value;
+        } catch (const refl::ValueError& e) {
+          c.end();
+          throw UsageError(std::string(e.what()) + " (" + signature(*m) + ")");
+        } catch (const Unanswered&) {
+          c.end();
+          throw;
+        } catch (const Interrupted&) {
+          c.end();
+          controller.CloseAllValves();
+          controller.Halt();
+          throw Failure(name + " aborted by the operator; valves closed, laser halted");
+        } catch (const Error& e) {
+          c.end();
+          throw Failure(name + ": " + e.what());
+        }
+      },
+      true);
   if (m->result != refl::Type::Void) c.line(name + " -> " + refl::toText(result));
   for (size_t i = 0; i < m->arguments.size(); ++i) {
     if (m->arguments[i].byReference) {
@@ -237,11 +265,127 @@ void Shell::call(const std::string& name, const std::vector<std::string>& args) 
   }
 }
 
+bool allowedWhileBusy(const std::vector<std::string>& words) {
+  if (words.empty()) return false;
+  for (const char* name : {"LaserStop", "LaserPause", "LaserRestart", "Halt"}) {
+    if (words[0] == name) return true;  // with its arguments (LaserPause Disabled)
+  }
+  return words.size() == 1 && refl::findProperty(words[0]) != nullptr;
+}
+
+void Shell::typedWhileBusy(const std::string& running, const std::string& line,
+                           std::vector<std::future<void>>& started) {
+  AnswerChannel& answers = session_.answers();
+  if (answers.waiting()) {
+    answers.answer(line);
+    return;
+  }
+  std::vector<std::string> words;
+  try {
+    words = splitWords(line);
+  } catch (const UsageError& e) {
+    std::cerr << "error: " << e.what() << '\n';
+    return;
+  }
+  if (words.empty()) return;
+  Console& c = session_.console();
+  if (!allowedWhileBusy(words)) {
+    c.line("busy: " + running +
+           " is running; now only LaserStop, LaserPause, LaserRestart, Halt or a property "
+           "name (Ctrl-C stops)");
+    return;
+  }
+  const std::string name = words[0];
+  std::vector<refl::Value> values;
+  if (const auto* m = refl::findMethod(name)) {
+    if (words.size() - 1 > m->arguments.size()) {
+      std::cerr << "error: " << name << " takes " << m->arguments.size()
+                << " argument(s): " << signature(*m) << '\n';
+      return;
+    }
+    try {
+      for (size_t i = 1; i < words.size(); ++i)
+        values.push_back(refl::fromText(m->arguments[i - 1].type, words[i]));
+    } catch (const refl::ValueError& e) {
+      std::cerr << "error: " << name << ": " << e.what() << '\n';
+      return;
+    }
+  }
+  // At the running operation's next yield, as a host's own call would be.
+  started.push_back(session_.thread().submit([name, values, &c](Morvand& controller) mutable {
+    try {
+      if (const auto* p = refl::findProperty(name)) {
+        c.line(name + " = " + refl::toText(p->get(controller)));
+        return;
+      }
+      const auto* m = refl::findMethod(name);
+      const refl::Value result = m->invoke(controller, values);
+      if (m->result != refl::Type::Void) c.line(name + " -> " + refl::toText(result));
+    } catch (const std::exception& e) {
+      std::cerr << "error: " << name << ": " << e.what() << '\n';
+    }
+  }));
+}
+
+void Shell::whileBusy(const std::string& running, const std::function<bool()>& done) {
+#ifdef _WIN32
+  (void)running;
+  session_.serveUntil(done);
+#else
+  AnswerChannel& answers = session_.answers();
+  std::vector<std::future<void>> started;  // calls typed meanwhile
+  const auto finished = [&] {
+    if (!done()) return false;
+    for (auto& f : started) {
+      if (!Session::ready(f, std::chrono::milliseconds(0))) return false;
+    }
+    return true;
+  };
+  std::string typed;  // what was typed since the last end of line
+  bool endOfInput = false;
+  int seen = interruptPresses();
+  while (!finished()) {
+    if (interruptPresses() != seen) {
+      seen = interruptPresses();
+      // Ctrl-C at a question gives no answer, as at a prompt of its own.
+      answers.answer(std::nullopt);
+      session_.wake();
+    }
+    if (endOfInput) {
+      answers.answer(std::nullopt);
+      poll(nullptr, 0, 20);
+      continue;
+    }
+    // The terminal is in its line mode between two reads of the line editor: a line comes
+    // whole, and the terminal echoes it.
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, 20) <= 0) continue;  // nothing typed, or Ctrl-C
+    char buffer[512];
+    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      endOfInput = true;
+      continue;
+    }
+    typed.append(buffer, static_cast<size_t>(n));
+    // Typed ahead while the line editor still had the terminal, a line ends in a carriage
+    // return.
+    for (size_t end = typed.find_first_of("\r\n"); end != std::string::npos;
+         end = typed.find_first_of("\r\n")) {
+      const std::string line = typed.substr(0, end);
+      const bool pair = typed[end] == '\r' && end + 1 < typed.size() && typed[end + 1] == '\n';
+      typed.erase(0, end + (pair ? 2 : 1));
+      typedWhileBusy(running, line, started);
+    }
+  }
+#endif
+}
+
 void Shell::expect(const std::vector<std::string>& words) {
   if (words.size() != 4) throw UsageError("expect NAME OP VALUE");
   const auto* p = refl::findProperty(words[1]);
   if (p == nullptr) throw UsageError("no property named " + words[1]);
-  const refl::Value actual = p->get(session_.controller());
+  const refl::Value actual = onThread(words[0], [p](Morvand& m) { return p->get(m); });
   const std::string& op = words[2];
   bool ok = false;
   if (p->type == refl::Type::String || p->type == refl::Type::Bool) {
@@ -316,7 +460,7 @@ bool Shell::run(const std::vector<std::string>& words) {
     }
     showList(words[1]);
   } else if (head == "limits") {
-    const Limits l = session_.controller().limits();
+    const Limits l = onThread(head, [](Morvand& m) { return m.limits(); });
     c.line("RepRateMax " + std::to_string(l.RepRateMax) + ", RepRateMin " +
            std::to_string(l.RepRateMin) + " Hz; TempMax " + refl::toText(l.TempMax) +
            " C; PressMax " + refl::toText(l.PressMax) + " Torr; fill " +
@@ -329,17 +473,27 @@ bool Shell::run(const std::vector<std::string>& words) {
     for (size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i];
     c.line(text);
   } else if (const auto* p = refl::findProperty(head)) {
-    Morvand& m = session_.controller();
+    std::optional<refl::Value> written;
     if (words.size() == 3 && words[1] == "=") {
       try {
-        p->set(m, refl::fromText(p->type, words[2]));
+        written = refl::fromText(p->type, words[2]);
       } catch (const refl::ValueError& e) {
         throw UsageError(head + ": " + e.what());
       }
     } else if (words.size() != 1) {
       throw UsageError("write a property as " + head + " = VALUE");
     }
-    c.line(head + " = " + refl::toText(p->get(m)));
+    const refl::Value value = onThread(head, [&](Morvand& m) {
+      if (written) {
+        try {
+          p->set(m, *written);
+        } catch (const refl::ValueError& e) {
+          throw UsageError(head + ": " + e.what());
+        }
+      }
+      return p->get(m);
+    });
+    c.line(head + " = " + refl::toText(value));
   } else if (refl::findMethod(head) != nullptr) {
     call(head, std::vector<std::string>(words.begin() + 1, words.end()));
   } else {
@@ -352,6 +506,8 @@ void runShell(Session& session) {
   Shell shell(session);
   session.startCard();
   Console& c = session.console();
+  // A person at the terminal may stop a running operation by typing.
+  shell.attend(isatty(STDIN_FILENO) != 0);
 #ifdef MORVAND_HAVE_READLINE
   const bool lineEditing = isatty(STDIN_FILENO) != 0;
 #else

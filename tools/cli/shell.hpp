@@ -2,6 +2,8 @@
 // The console's shell: reads and writes any property and calls any method by name, through
 // the controller's property and method tables. Scripts are the same commands from a file.
 
+#include <functional>
+#include <future>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,9 +18,16 @@ namespace morvand::cli {
 /// "NAME=VALUE" is read as NAME = VALUE. UsageError for an unterminated quote.
 std::vector<std::string> splitWords(const std::string& line);
 
+/// True for what may be typed while an operation runs: LaserStop, LaserPause, LaserRestart
+/// or Halt (with their arguments), or a property name alone (a read).
+bool allowedWhileBusy(const std::vector<std::string>& words);
+
 class Shell {
  public:
   explicit Shell(Session& session);
+  /// A person types at the terminal: while an operation runs, what they type is read (a
+  /// stop, a property read, or the answer to a question) instead of waiting for its end.
+  void attend(bool attended) { attended_ = attended; }
   /// Runs one line. Returns false when the line asks to leave. Throws UsageError for a line
   /// that cannot run (unknown name, bad value) and Failure when an expectation is not met or
   /// the controller refused the call.
@@ -33,8 +42,14 @@ class Shell {
   void expect(const std::vector<std::string>& words);
   void showList(const std::string& name);
   ListBox& list(const std::string& name);
+  template <class F>
+  auto onThread(const std::string& running, F&& fn, bool operation = false);
+  void whileBusy(const std::string& running, const std::function<bool()>& done);
+  void typedWhileBusy(const std::string& running, const std::string& line,
+                      std::vector<std::future<void>>& started);
 
   Session& session_;
+  bool attended_ = false;
   std::map<std::string, ListBox> lists_;
 };
 

@@ -202,6 +202,38 @@ TEST_F(ControllerThreadTest, DestroyedFromItsOwnHandlerItClosesAfterTheRunReturn
   EXPECT_NE(counter, "1000,500\r\n") << "the run's pulses were written back";
 }
 
+TEST_F(ControllerThreadTest, TheYieldHookRunsOnTheThreadAndItsExceptionEndsTheOperation) {
+  ControllerOptions o;
+  o.card = "sim:1711";
+  o.directory = dir.path().string();
+  std::atomic<int> yields{0};
+  std::atomic<bool> offThread{false};
+  std::atomic<bool> fail{false};
+  std::unique_ptr<ControllerThread> ct;
+  o.onYield = [&] {
+    ++yields;
+    if (ct && !ct->onControllerThread()) offThread = true;
+    if (fail) throw std::runtime_error("host gave up");
+  };
+  ct = std::make_unique<ControllerThread>(o);
+  auto sink = std::make_shared<Sink>();
+  prepare(*ct, sink);
+  sink->running = [&](int32_t n, float) {
+    if (n >= 20) fail = true;
+  };
+  EXPECT_THROW(ct->call([](Morvand& m) { m.LaserRun(0); }), std::runtime_error);
+  EXPECT_GT(yields.load(), 0);
+  EXPECT_FALSE(offThread.load());
+  // The failed yield left the laser safe, and the thread serves the next call.
+  fail = false;
+  EXPECT_FALSE(ct->call([&](Morvand& m) { return plantOf(m, *ct).enableLine(); }));
+  // The destruction sequence runs to its end even when the hook throws.
+  ct->call([](Morvand& m) { m.CumTotalPulses = 4242; });
+  fail = true;
+  ct.reset();
+  EXPECT_EQ(dir.read("Counter").substr(0, 5), "4242,");
+}
+
 /// A back end without a card whose clock moves only when a call moves it: a wait on it ends
 /// only by a submitted call.
 struct StillBackend : Backend {
