@@ -1,5 +1,6 @@
 // Construction and destruction sequences.
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "morvand/card_context.hpp"
 #include "morvand/morvand.hpp"
@@ -40,7 +41,8 @@ Morvand::~Morvand() {
     // skipping the rest would leave the fan, the generator and the card as they are and
     // lose the session's counts and selection.
     step([&] {
-      state_->commandOk([&] { return card.driver().CounterReset(card.DeviceHandle, 0); });
+      state_->commandOk(
+          [&] { return card.driver().CounterReset(card.DeviceHandle, wiring::kGeneratorCounter); });
     });
     step([&] { Waiting(0.1); });
     step([&] { Fan(true); });

@@ -21,11 +21,11 @@ struct ValveLine {
   const char* text;  ///< with its trailing blank, as it appears in ValveString
 };
 constexpr std::array<ValveLine, 5> kValveLines{{
-    {0x01, "Pump "},
-    {0x02, "Premix "},
-    {0x04, "Helium "},
-    {0x08, "Main "},
-    {0x10, "Vaccume "},
+    {wiring::kValvePump, "Pump "},
+    {wiring::kValvePremix, "Premix "},
+    {wiring::kValveHelium, "Helium "},
+    {wiring::kValveMain, "Main "},
+    {wiring::kValveVacuum, "Vaccume "},
 }};
 
 /// Fixed patterns of the one-line valve operations.

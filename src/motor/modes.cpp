@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "card/wiring.hpp"
 #include "controller/state.hpp"
 #include "model/model_rules.hpp"
 #include "morvand/card_context.hpp"
@@ -21,6 +22,9 @@ constexpr int16_t kSelectDCmotor = 2;
 constexpr int16_t kSelectStart = 3;
 constexpr int16_t kSelectSet = 4;
 
+/// The two lines of the motor's speed level, from the motor line up.
+constexpr int16_t kLevelLines = wiring::kMotorLine * 3;
+
 /// Speed levels 0 (stop) to 3 exist; any other is refused before the card is touched.
 void checkLevel(int16_t level) {
   if (level < 0 || level > 3) {
@@ -33,9 +37,10 @@ bool Morvand::Motor(int16_t MotorMode) {
   if (!state_->cardSelected()) return false;
   const int16_t value = util::checkedInt16(static_cast<int64_t>(MotorMode) * 4);
   checkLevel(MotorMode);
-  // Stopping also clears the charge-mode line; a speed level leaves it alone.
-  const int16_t mask = MotorMode != 0 ? 0x0C : 0x0E;
-  if (!state_->writePort(0, mask, value)) {
+  // The level sits on the two lines from the motor line up (value = level x 4). Stopping
+  // also clears the charge-mode line; a speed level leaves it alone.
+  const int16_t mask = MotorMode != 0 ? kLevelLines : kLevelLines | wiring::kChargeModeLine;
+  if (!state_->writePort(wiring::kControlPort, mask, value)) {
     state_->events().MotorSelect(mmode, kSelectFailed);
     return false;
   }
@@ -47,10 +52,12 @@ bool Morvand::Motor(int16_t MotorMode) {
 bool Morvand::DCmotorOn(int16_t MotorMode) {
   if (!state_->cardSelected()) return false;
   checkLevel(MotorMode);
-  // 0x80 lies outside the mask; the charge-mode line follows ChMode.
-  const int16_t value =
-      MotorMode == 0 ? 0 : static_cast<int16_t>(0x80 + MotorMode * 4 + (ChMode == 1 ? 2 : 0));
-  if (!state_->writePort(0, 0x0E, value)) {
+  // Line 7 lies outside the mask; the charge-mode line follows ChMode.
+  const int16_t value = MotorMode == 0
+                            ? 0
+                            : static_cast<int16_t>(wiring::kLine7 + MotorMode * wiring::kMotorLine +
+                                                   (ChMode == 1 ? wiring::kChargeModeLine : 0));
+  if (!state_->writePort(wiring::kControlPort, kLevelLines | wiring::kChargeModeLine, value)) {
     state_->events().MotorSelect(mmode, kSelectFailed);
     return false;
   }
