@@ -86,6 +86,43 @@ std::vector<std::pair<std::string, int16_t>> buttonsOf(int16_t style) {
   }
 }
 
+/// The device state and its status text (the caller holds shared.mutex).
+Tango::DevState stateOf(const Shared& shared, std::string* status) {
+  const std::string& message = shared.message;
+  const auto say = [&](const std::string& text) {
+    if (status != nullptr) *status = message.empty() ? text : message;
+  };
+  if (!shared.fault.empty() || !shared.open) {
+    if (status != nullptr) *status = shared.fault;
+    return Tango::FAULT;
+  }
+  if (shared.pciCard == -1) {
+    if (status != nullptr) *status = "The card's device listing failed";
+    return Tango::FAULT;
+  }
+  if (shared.pciCard == 0) {
+    if (status != nullptr) *status = "No card is selected";
+    return Tango::OFF;
+  }
+  Tango::DevState state = Tango::STANDBY;
+  std::string text = "Ready";
+  if (shared.runs > 0) {
+    state = Tango::RUNNING;
+    text = "Firing";
+  } else if (shared.moving > 0 || shared.thyState) {
+    state = Tango::MOVING;
+    text = "Working";
+  } else if (!shared.powerOK || !shared.interlockActive || shared.supplyOff) {
+    state = Tango::DISABLE;
+    text = "The interlock is open or the supply is off";
+  } else if (shared.alarm) {
+    state = Tango::ALARM;
+    text = "Pressure or temperature problem";
+  }
+  say(text);
+  return state;
+}
+
 /// What a long operation left for the command that started it.
 struct JobRecord {
   std::atomic<bool> finished{false};
@@ -119,12 +156,14 @@ class Host final : public Events, public QuestionHandler {
     shared_->changed.notify_all();
   }
 
-  void end(JobRecord* record, CommandKind kind, std::string_view name, rf::Type resultType) {
+  /// evaluates: the operation read and evaluated the status inputs (PowerOK, InterlockActive).
+  void end(JobRecord* record, CommandKind kind, std::string_view name, rf::Type resultType,
+           bool evaluates) {
     jobs_.pop_back();
     std::lock_guard lock(shared_->mutex);
     (kind == CommandKind::Run ? shared_->runs : shared_->moving) -= 1;
     if (name == "MorvandStatus") shared_->statusPass = false;
-    if (name == "MorvandStatus" || name == "LaserRun") evaluated_ = true;
+    if (evaluates) evaluated_ = true;
     std::string text = std::string(name) + ": ";
     if (record->error) {
       try {
@@ -142,6 +181,8 @@ class Host final : public Events, public QuestionHandler {
     refreshLocked();
     shared_->changed.notify_all();
   }
+
+  void markEvaluated() { evaluated_ = true; }
 
   void Warmingup(float, bool&) override { refresh(); }
   void LaserRunning(int32_t mPulseNum, float mEnergy) override {
@@ -256,6 +297,18 @@ class Host final : public Events, public QuestionHandler {
     if (controller->PowerOK || controller->InterlockActive) evaluated_ = true;
     shared_->powerOK = !evaluated_ || controller->PowerOK;
     shared_->interlockActive = !evaluated_ || controller->InterlockActive;
+    queueState();
+  }
+
+  /// Keeps a state the device passes through for the pusher, so that a client sees even a
+  /// short one (a warm-up skipped at once).
+  void queueState() {
+    const Tango::DevState now = stateOf(*shared_, nullptr);
+    if (now != lastState_) {
+      shared_->stateQueue.push_back(now);
+      shared_->markDirty("State");
+      lastState_ = now;
+    }
   }
 
   /// Publishes the question and waits for Answer, the time-out or the device's end. While it
@@ -280,7 +333,7 @@ class Host final : public Events, public QuestionHandler {
       shared_->answered.wait_for(lock, std::chrono::milliseconds(20));
       if (controller != nullptr && !shared_->answer) {
         lock.unlock();
-        controller->Waiting(1e-6);  // one yield: the calls submitted meanwhile run
+        controller->Waiting(0.001);  // yields: the calls submitted meanwhile run
         lock.lock();
       }
     }
@@ -294,6 +347,7 @@ class Host final : public Events, public QuestionHandler {
   std::shared_ptr<Shared> shared_;
   std::vector<JobRecord*> jobs_;  ///< operations in progress, innermost last
   bool evaluated_ = false;
+  Tango::DevState lastState_ = Tango::UNKNOWN;
 };
 
 // ---- the device ----
@@ -456,6 +510,10 @@ void MorvandLaser::openController() {
   } catch (const std::exception& e) {
     return setFault("The card " + properties_.card + " cannot be opened: " + e.what());
   }
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->open = true;
+  }
   host_ = std::make_shared<Host>(shared_);
   thread_->subscribe(host_);
   thread_->setQuestionHandler(host_);
@@ -487,76 +545,56 @@ void MorvandLaser::delete_device() {
   // The destruction sequence stops a run and writes the settings back; the controller
   // thread never waits for Tango, so this cannot deadlock.
   thread_.reset();
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->open = false;
+  }
   // A push in progress may wait for the device monitor held by our caller; it gives up
   // after the monitor's time-out and the loop then ends.
   if (pusher_.joinable()) pusher_.join();
   host_.reset();
 }
 
-Tango::DevState MorvandLaser::computeState(std::string* status) {
-  std::lock_guard lock(shared_->mutex);
-  const std::string& message = shared_->message;
-  const auto say = [&](const std::string& text) {
-    if (status != nullptr) *status = message.empty() ? text : message;
-  };
-  if (!shared_->fault.empty() || !thread_) {
-    if (status != nullptr) *status = shared_->fault;
-    return Tango::FAULT;
-  }
-  if (shared_->pciCard == -1) {
-    if (status != nullptr) *status = "The card's device listing failed";
-    return Tango::FAULT;
-  }
-  if (shared_->pciCard == 0) {
-    if (status != nullptr) *status = "No card is selected";
-    return Tango::OFF;
-  }
-  Tango::DevState state = Tango::STANDBY;
-  std::string text = "Ready";
-  if (shared_->runs > 0) {
-    state = Tango::RUNNING;
-    text = "Firing";
-  } else if (shared_->moving > 0 || shared_->thyState) {
-    state = Tango::MOVING;
-    text = "Working";
-  } else if (!shared_->powerOK || !shared_->interlockActive || shared_->supplyOff) {
-    state = Tango::DISABLE;
-    text = "The interlock is open or the supply is off";
-  } else if (shared_->alarm) {
-    state = Tango::ALARM;
-    text = "Pressure or temperature problem";
-  }
-  say(text);
-  return state;
-}
-
 Tango::DevState MorvandLaser::dev_state() {
-  const Tango::DevState s = computeState(&status_);
+  std::lock_guard lock(shared_->mutex);
+  const Tango::DevState s = stateOf(*shared_, &status_);
   set_state(s);
   return s;
 }
 
 Tango::ConstDevString MorvandLaser::dev_status() {
-  computeState(&status_);
+  std::lock_guard lock(shared_->mutex);
+  stateOf(*shared_, &status_);
   return status_.c_str();
 }
 
 void MorvandLaser::pushState() {
+  // Every state the controller went through, in order, then the present one.
+  std::vector<Tango::DevState> states;
   std::string status;
-  const Tango::DevState s = computeState(&status);
-  if (s == pushedState_ && status == pushedStatus_) return;
   {
-    Tango::AutoTangoMonitor sync(this);
-    set_state(s);
-    set_status(status);
+    std::lock_guard lock(shared_->mutex);
+    states.swap(shared_->stateQueue);
+    states.push_back(stateOf(*shared_, &status));
   }
-  if (s != pushedState_) push_change_event("State");
+  for (const Tango::DevState s : states) {
+    if (s == pushedState_) continue;
+    {
+      Tango::AutoTangoMonitor sync(this);
+      set_state(s);
+    }
+    push_change_event("State");
+    pushedState_ = s;
+  }
   if (status != pushedStatus_) {
+    {
+      Tango::AutoTangoMonitor sync(this);
+      set_status(status);
+    }
     Tango::DevString text = const_cast<char*>(status.c_str());
     push_change_event("Status", &text);
+    pushedStatus_ = status;
   }
-  pushedState_ = s;
-  pushedStatus_ = status;
 }
 
 void MorvandLaser::pusherLoop() {
@@ -988,6 +1026,7 @@ CORBA::Any* MorvandLaser::execute(const CommandInfo& command, const CORBA::Any& 
   if (command.kind == CommandKind::Call) {
     const rf::Value result = onController([info, args, host = host_](Morvand& m) mutable {
       rf::Value out = info->invoke(m, args);
+      if (info->name == "StateTest1711") host->markEvaluated();
       host->refresh();
       return out;
     });
@@ -1035,7 +1074,9 @@ CORBA::Any* MorvandLaser::execute(const CommandInfo& command, const CORBA::Any& 
     } catch (...) {
       record->error = std::current_exception();
     }
-    host->end(record.get(), kind, info->name, info->result);
+    // A status pass with CheckState evaluates the inputs; so does StateTest1711 (a Call).
+    const bool evaluates = info->name == "MorvandStatus" && std::get<bool>(args.at(0));
+    host->end(record.get(), kind, info->name, info->result, evaluates);
     record->finished = true;
   });
   auto started = thread_->submit([record](Morvand&) { return record->finished.load(); });

@@ -92,6 +92,8 @@ struct Shared {
   bool alarm = false;
   bool statusPass = false;  ///< a MorvandStatus pass is queued or running
   std::string fault;        ///< non-empty: the controller could not be created (FAULT)
+  bool open = false;        ///< the controller thread exists
+  std::vector<Tango::DevState> stateQueue;  ///< states passed through, not yet pushed
 
   // The question being asked, and its answer.
   std::optional<Question> question;
@@ -148,7 +150,6 @@ class MorvandLaser : public TANGO_BASE_CLASS {
   void openController();
   void closeController();
   void pusherLoop();
-  Tango::DevState computeState(std::string* status);
   void updateLimits();
   /// Runs fn on the controller thread and waits a bounded time for its result.
   template <class F>
