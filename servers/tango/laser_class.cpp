@@ -95,7 +95,7 @@ class MethodCommand : public Tango::Command {
                 const CommandInfo& info)
       : Tango::Command(commandName.c_str(), in, out), info_(info) {}
   CORBA::Any* execute(Tango::DeviceImpl* device, const CORBA::Any& in) override {
-    return static_cast<MorvandLaser*>(device)->execute(info_, in);
+    return static_cast<MorvandLaser*>(device)->execute(info_, in, *this);
   }
 
  private:

@@ -125,8 +125,12 @@ Tango::DevState stateOf(const Shared& shared, std::string* status) {
 
 /// What a long operation left for the command that started it.
 struct JobRecord {
-  std::atomic<bool> finished{false};
-  std::vector<std::string> messages;  ///< operator messages it sent
+  std::mutex mutex;  // guards finished, asking and detached
+  std::condition_variable changed;
+  bool finished = false;
+  bool asking = false;    ///< it waits for the answer to a question
+  bool detached = false;  ///< its command returned without its result (it goes to LastResult)
+  std::vector<std::string> messages;  ///< operator messages it sent (controller thread)
   rf::Value result;
   std::exception_ptr error;
 };
@@ -147,8 +151,10 @@ class Host final : public Events, public QuestionHandler {
     refreshLocked();
   }
 
+  /// An operation starts (controller thread). Runs and long operations change the state.
   void begin(JobRecord* record, CommandKind kind, std::string_view name) {
     jobs_.push_back(record);
+    if (kind != CommandKind::Run && kind != CommandKind::Long) return;
     std::lock_guard lock(shared_->mutex);
     if (name == "MorvandStatus" || name == "LaserRun") shared_->alarm = false;
     (kind == CommandKind::Run ? shared_->runs : shared_->moving) += 1;
@@ -156,28 +162,40 @@ class Host final : public Events, public QuestionHandler {
     shared_->changed.notify_all();
   }
 
-  /// evaluates: the operation read and evaluated the status inputs (PowerOK, InterlockActive).
+  /// An operation ended. Its result goes to LastResult when its command did not return it.
+  /// evaluates: it read and evaluated the status inputs (PowerOK, InterlockActive).
   void end(JobRecord* record, CommandKind kind, std::string_view name, rf::Type resultType,
            bool evaluates) {
     jobs_.pop_back();
-    std::lock_guard lock(shared_->mutex);
-    (kind == CommandKind::Run ? shared_->runs : shared_->moving) -= 1;
-    if (name == "MorvandStatus") shared_->statusPass = false;
     if (evaluates) evaluated_ = true;
-    std::string text = std::string(name) + ": ";
-    if (record->error) {
-      try {
-        std::rethrow_exception(record->error);
-      } catch (const std::exception& e) {
-        text += e.what();
-      }
-    } else if (resultType == rf::Type::Void) {
-      text += "done";
-    } else {
-      text += rf::toText(record->result);
+    bool publish = false;
+    {
+      std::lock_guard lock(record->mutex);
+      record->finished = true;
+      publish = record->detached || kind == CommandKind::Run || kind == CommandKind::Long;
     }
-    shared_->lastResult = text;
-    shared_->markDirty("LastResult");
+    record->changed.notify_all();
+    std::lock_guard lock(shared_->mutex);
+    if (kind == CommandKind::Run || kind == CommandKind::Long) {
+      (kind == CommandKind::Run ? shared_->runs : shared_->moving) -= 1;
+    }
+    if (name == "MorvandStatus") shared_->statusPass = false;
+    if (publish) {
+      std::string text = std::string(name) + ": ";
+      if (record->error) {
+        try {
+          std::rethrow_exception(record->error);
+        } catch (const std::exception& e) {
+          text += e.what();
+        }
+      } else if (resultType == rf::Type::Void) {
+        text += "done";
+      } else {
+        text += rf::toText(record->result);
+      }
+      shared_->lastResult = text;
+      shared_->markDirty("LastResult");
+    }
     refreshLocked();
     shared_->changed.notify_all();
   }
@@ -257,6 +275,7 @@ class Host final : public Events, public QuestionHandler {
 
   int16_t messageBox(const std::string& text, int16_t style, const std::string& title) override {
     if (!jobs_.empty()) jobs_.back()->messages.push_back(text);
+    markAsking();
     Question q;
     q.text = text;
     q.title = title;
@@ -280,12 +299,17 @@ class Host final : public Events, public QuestionHandler {
 
   std::string inputBox(const std::string& prompt, const std::string& title,
                        const std::string& defaultText) override {
+    markAsking();
     Question q;
     q.prompt = true;
     q.text = prompt;
     q.title = title;
     q.defaultText = defaultText;
-    return ask(std::move(q)).value_or(std::string());  // unanswered: cancelled
+    if (std::optional<std::string> reply = ask(std::move(q))) return *reply;
+    // Unanswered: OK with the default text (a cancelled prompt that insists on a value would
+    // come back for ever), or cancelled when the unattended answer is Cancel.
+    std::lock_guard lock(shared_->mutex);
+    return upper(shared_->unattended) == "CANCEL" ? std::string() : defaultText;
   }
 
  private:
@@ -308,6 +332,18 @@ class Host final : public Events, public QuestionHandler {
       shared_->stateQueue.push_back(now);
       shared_->markDirty("State");
       lastState_ = now;
+    }
+  }
+
+  /// The commands waiting for the operations in progress stop waiting: the answer needs a
+  /// client, and a client call holds the device until it returns.
+  void markAsking() {
+    for (JobRecord* record : jobs_) {
+      {
+        std::lock_guard lock(record->mutex);
+        record->asking = true;
+      }
+      record->changed.notify_all();
     }
   }
 
@@ -924,12 +960,10 @@ void MorvandLaser::writeSettings(const std::string& model, const std::string& ga
   openController();
 }
 
-CORBA::Any* MorvandLaser::execute(const CommandInfo& command, const CORBA::Any& in) {
+CORBA::Any* MorvandLaser::execute(const CommandInfo& command, const CORBA::Any& in,
+                                  Tango::Command& tangoCommand) {
   const rf::MethodInfo* info = command.method;
-  Tango::Command* self = nullptr;  // the extract/insert helpers of any command
-  for (Tango::Command* c : get_device_class()->get_command_list()) {
-    if (c->get_name() == info->name) self = c;
-  }
+  Tango::Command* self = &tangoCommand;  // its extract and insert helpers
   std::vector<rf::Value> args;
   if (command.kind == CommandKind::ListSelect) {
     const Tango::DevVarShortArray* positions = nullptr;
@@ -1023,13 +1057,46 @@ CORBA::Any* MorvandLaser::execute(const CommandInfo& command, const CORBA::Any& 
     }
   }
 
-  if (command.kind == CommandKind::Call) {
-    const rf::Value result = onController([info, args, host = host_](Morvand& m) mutable {
-      rf::Value out = info->invoke(m, args);
-      if (info->name == "StateTest1711") host->markEvaluated();
-      host->refresh();
-      return out;
-    });
+  if (!thread_) onController([](Morvand&) {});  // throws the reason
+  if (info->name == "MorvandStatus") {
+    // The status poll must not start a second pass while one runs.
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->statusPass) fail("MorvandLaser_Busy", "A status pass is already running");
+    shared_->statusPass = true;
+  }
+  auto record = std::make_shared<JobRecord>();
+  const CommandKind kind = command.kind;
+  thread_->submit([info, args, record, kind, host = host_](Morvand& m) mutable {
+    host->begin(record.get(), kind, info->name);
+    try {
+      record->result = info->invoke(m, args);
+    } catch (...) {
+      record->error = std::current_exception();
+    }
+    // StateTest1711, and a status pass with CheckState, evaluate the status inputs.
+    const bool evaluates = info->name == "StateTest1711" ||
+                           (info->name == "MorvandStatus" && std::get<bool>(args.at(0)));
+    host->end(record.get(), kind, info->name, info->result, evaluates);
+  });
+
+  if (kind == CommandKind::Call) {
+    // It replies with the result, unless the method asks a question first (the answer needs
+    // a client, and this call holds the device) or takes longer than a client waits.
+    {
+      std::unique_lock lock(record->mutex);
+      const bool ended = record->changed.wait_for(
+          lock, kReplyTime, [&] { return record->finished || record->asking; });
+      if (!record->finished) {
+        record->detached = true;
+        if (ended && info->result == rf::Type::Void) return self->insert();
+        fail(ended ? "MorvandLaser_Asking" : "MorvandLaser_Busy",
+             std::string(info->name) +
+                 (ended ? " waits for the answer to its question (PendingQuestion, Answer)"
+                        : " did not end within 2.5 s") +
+                 "; its result arrives in LastResult");
+      }
+    }
+    if (record->error) rethrowAsTango(record->error);
     if (info->name == "HighRepSetup" || info->name == "LaserData" || info->name == "HiVoltSet") {
       updateLimits();
     }
@@ -1052,34 +1119,15 @@ CORBA::Any* MorvandLaser::execute(const CommandInfo& command, const CORBA::Any& 
             return self->insert();
           }
         },
-        result);
+        record->result);
   }
 
-  // A long operation: it runs on the controller thread; the command returns once it has
-  // yielded for the first time (it is then under way) or has ended.
-  if (!thread_) onController([](Morvand&) {});  // throws the reason
-  const bool status = info->name == "MorvandStatus";
-  if (status) {
-    // The status poll must not start a second pass while one runs.
-    std::lock_guard lock(shared_->mutex);
-    if (shared_->statusPass) fail("MorvandLaser_Busy", "A status pass is already running");
-    shared_->statusPass = true;
-  }
-  auto record = std::make_shared<JobRecord>();
-  const CommandKind kind = command.kind;
-  thread_->submit([info, args, record, kind, host = host_](Morvand& m) mutable {
-    host->begin(record.get(), kind, info->name);
-    try {
-      record->result = info->invoke(m, args);
-    } catch (...) {
-      record->error = std::current_exception();
-    }
-    // A status pass with CheckState evaluates the inputs; so does StateTest1711 (a Call).
-    const bool evaluates = info->name == "MorvandStatus" && std::get<bool>(args.at(0));
-    host->end(record.get(), kind, info->name, info->result, evaluates);
-    record->finished = true;
+  // A long operation returns once it has yielded for the first time (it is then under way:
+  // a call submitted after it runs inside that yield) or has ended.
+  auto started = thread_->submit([record](Morvand&) {
+    std::lock_guard lock(record->mutex);
+    return record->finished;
   });
-  auto started = thread_->submit([record](Morvand&) { return record->finished.load(); });
   if (started.wait_for(kReplyTime) != std::future_status::ready) return self->insert();
   bool finished = false;
   try {

@@ -133,7 +133,8 @@ class MorvandLaser : public TANGO_BASE_CLASS {
   void writeProperty(size_t index, Tango::WAttribute& attribute);
   void readExtra(Extra which, Tango::Attribute& attribute);
   /// Runs a controller method for its command.
-  CORBA::Any* execute(const CommandInfo& command, const CORBA::Any& in);
+  CORBA::Any* execute(const CommandInfo& command, const CORBA::Any& in,
+                      Tango::Command& tangoCommand);
   /// Answers the pending question with a button name (a prompt: the text; "" cancels).
   void answerQuestion(const std::string& answer);
   /// Writes new settings files (model and gas) into the settings directory and opens the

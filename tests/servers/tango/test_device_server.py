@@ -256,6 +256,11 @@ def test_a_file_database_gives_the_properties_and_an_unanswered_question_gets_it
         # Nobody answers: the OK box gets OK, the premix question No, and the refill ends.
         wait_for(lambda: "GasPartialRefill: done" in results.values, what="the refill to end")
         assert laser.ValveState == 0
+        # An unanswered prompt takes its default (here: continuous operation).
+        laser.MaxNum = 10
+        with pytest.raises(tango.DevFailed, match="Asking"):
+            laser.MaxNumSet()
+        wait_for(lambda: "MaxNumSet: 10" in results.values, what="the prompt's default")
         results.close()
     finally:
         assert server.stop() == 0
@@ -272,3 +277,30 @@ def test_measurements_arrive_as_events_with_the_status_pass(laser):
         assert isinstance(measurements.values[-1], numpy.ndarray)
     finally:
         measurements.close()
+
+
+def test_a_method_that_prompts_returns_at_once_and_its_result_follows_the_answer(laser):
+    results = Recorder(laser, "LastResult")
+    try:
+        with pytest.raises(tango.DevFailed) as asking:
+            laser.MaxNumSet()  # holding the device until answered would lock Answer out
+        assert asking.value.args[0].reason == "MorvandLaser_Asking"
+        prompt = wait_for(lambda: laser.PendingQuestion, what="the prompt")
+        assert prompt[1] == "MAX PULSES" and prompt[2] == "" and prompt[3] == "CONTINUOUS"
+        laser.Answer("1000")
+        wait_for(lambda: "MaxNumSet: 1000" in results.values, what="the result")
+        assert laser.MaxNum == 1000
+    finally:
+        results.close()
+        laser.MaxNum = 50000000
+
+
+def test_status_events_carry_the_progress_text(laser):
+    statuses = Recorder(laser, "Status")
+    try:
+        laser.LaserRun(-1)
+        wait_for(lambda: "Laser Running" in statuses.values, what="the running text")
+        laser.LaserStop()
+        wait_for(lambda: "Laser Operation Stopped" in statuses.values, what="the stop text")
+    finally:
+        statuses.close()
