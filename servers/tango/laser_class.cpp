@@ -134,6 +134,26 @@ class WriteSettingsCommand : public Tango::Command {
   }
 };
 
+class SimulatorFaultCommand : public Tango::Command {
+ public:
+  SimulatorFaultCommand()
+      : Tango::Command("SimulatorFault", Tango::DEVVAR_STRINGARRAY, Tango::DEV_VOID,
+                       "[fault, \"on\" or \"off\"], for example [\"interlock-open\", \"on\"]", "") {
+  }
+  CORBA::Any* execute(Tango::DeviceImpl* device, const CORBA::Any& in) override {
+    const Tango::DevVarStringArray* args = nullptr;
+    extract(in, args);
+    const std::string state = args->length() == 2 ? std::string((*args)[1].in()) : "";
+    if (state != "on" && state != "off") {
+      Tango::Except::throw_exception("MorvandLaser_WrongValue",
+                                     "SimulatorFault takes [fault, \"on\" or \"off\"]",
+                                     "MorvandLaser");
+    }
+    static_cast<MorvandLaser*>(device)->simulatorFault((*args)[0].in(), state == "on");
+    return insert();
+  }
+};
+
 Tango::CmdArgType argType(rf::Type type) { return static_cast<Tango::CmdArgType>(tangoType(type)); }
 
 }  // namespace
@@ -212,6 +232,7 @@ void MorvandLaserClass::command_factory() {
   }
   command_list.push_back(new AnswerCommand());
   command_list.push_back(new WriteSettingsCommand());
+  command_list.push_back(new SimulatorFaultCommand());
 }
 
 void MorvandLaserClass::attribute_factory(std::vector<Tango::Attr*>& attributes) {

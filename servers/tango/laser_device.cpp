@@ -960,6 +960,24 @@ void MorvandLaser::writeSettings(const std::string& model, const std::string& ga
   openController();
 }
 
+void MorvandLaser::simulatorFault(const std::string& name, bool on) {
+  struct Outcome {
+    bool known;
+    std::vector<std::string> names;
+  };
+  const Outcome outcome = onController([t = thread_.get(), name, on](Morvand&) {
+    Backend& backend = t->backend();
+    return Outcome{backend.setFault(name, on), backend.faultNames()};
+  });
+  if (outcome.known) return;
+  std::string names;
+  for (const auto& n : outcome.names) names += (names.empty() ? "" : ", ") + n;
+  fail("MorvandLaser_WrongValue",
+       "No fault \"" + name + "\" on this card" +
+           (names.empty() ? std::string(" (only simulated cards have faults)")
+                          : "; the faults are " + names));
+}
+
 CORBA::Any* MorvandLaser::execute(const CommandInfo& command, const CORBA::Any& in,
                                   Tango::Command& tangoCommand) {
   const rf::MethodInfo* info = command.method;

@@ -140,6 +140,8 @@ class MorvandLaser : public TANGO_BASE_CLASS {
   /// Writes new settings files (model and gas) into the settings directory and opens the
   /// controller; only while it could not be created.
   void writeSettings(const std::string& model, const std::string& gas);
+  /// Simulated cards: switches a fault of the simulated laser on or off.
+  void simulatorFault(const std::string& name, bool on);
   /// Pushes the State (with its stored value) and Status events.
   void pushState();
 

@@ -304,3 +304,31 @@ def test_status_events_carry_the_progress_text(laser):
         wait_for(lambda: "Laser Operation Stopped" in statuses.values, what="the stop text")
     finally:
         statuses.close()
+
+
+def test_disable_and_alarm_come_from_the_inputs_and_the_controllers_warnings(laser):
+    # The interlock is seen by a status pass that checks the inputs.
+    laser.SimulatorFault(["interlock-open", "on"])
+    laser.MorvandStatus(True)
+    wait_for(lambda: laser.state() == tango.DevState.DISABLE, what="DISABLE")
+    assert laser.InterlockActive is False
+    laser.SimulatorFault(["interlock-open", "off"])
+    laser.MorvandStatus(True)
+    wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="STANDBY again")
+    # Without 12 V the status pass reports five times -1.
+    laser.SimulatorFault(["power-lost", "on"])
+    laser.MorvandStatus(False)
+    wait_for(lambda: laser.state() == tango.DevState.DISABLE, what="DISABLE without supply")
+    assert list(laser.Measurements) == [-1.0] * 5
+    laser.SimulatorFault(["power-lost", "off"])
+    ready_laser(laser)  # the supply back: a new warm-up, skipped
+    # A laser that overheats halts its run: ALARM until the next status pass.
+    laser.SimulatorFault(["overheating", "on"])
+    laser.LaserRun(-1)
+    wait_for(lambda: laser.state() == tango.DevState.ALARM, timeout=30, what="ALARM")
+    assert "TEMPERATURE EXCEEDED" in laser.LaserMessenger
+    laser.SimulatorFault(["overheating", "off"])
+    laser.MorvandStatus(False)
+    wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="STANDBY after the alarm")
+    with pytest.raises(tango.DevFailed, match="the faults are"):
+        laser.SimulatorFault(["no-such-fault", "on"])
