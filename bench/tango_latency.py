@@ -1,6 +1,9 @@
 """The device server seen by a PyTango client on the same machine: attribute read latency
 (p50, p99) idle and during a 100 Hz run, and the rate of PulseNum and Energy change events a
-client receives during that run. The simulated laser runs in real time.
+client receives during that run. The simulated laser runs in real time. When the Python
+package morvand is importable (PYTHONPATH=build/default/bindings/python/package), the
+controller's own pass rate in the same run is measured too: one event per pass is the
+most a client can get.
     MORVAND_TANGO_SERVER=build/default/servers/tango/morvand-tango \\
         python3 bench/tango_latency.py [samples] [seconds]
 """
@@ -64,3 +67,29 @@ with tempfile.TemporaryDirectory() as directory:
               f"{fired / elapsed:7.1f} /s   ({elapsed:.1f} s)")
     finally:
         server.stop()
+
+try:
+    import morvand
+except ImportError:
+    morvand = None
+if morvand is not None:
+    with tempfile.TemporaryDirectory() as directory:
+        morvand.write_settings(directory, model="LM-10", gas="KrF")
+        with morvand.Laser("sim:1711", directory=directory) as laser:
+            laser.on("Warmingup", lambda left: True)
+            laser.MorvandStatus(False)
+            laser.RepRate = 100
+            laser.MaxNum = 50000000
+            passes = []
+            laser.on("LaserRunning", lambda pulses, energy: passes.append(pulses))
+            run = laser.submit("LaserRun", -1)
+            wait_for(lambda: passes and passes[-1] > 0, timeout=30, what="the first pulse")
+            first, start = len(passes), passes[-1]
+            t0 = time.perf_counter()
+            time.sleep(seconds)
+            elapsed = time.perf_counter() - t0
+            count, fired = len(passes) - first, passes[-1] - start
+            laser.LaserStop()
+            run.result()
+        print(f"Controller passes during a 100 Hz run          {count / elapsed:7.1f} /s"
+              f"   pulses fired {fired / elapsed:7.1f} /s   ({elapsed:.1f} s)")
