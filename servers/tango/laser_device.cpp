@@ -123,7 +123,7 @@ Tango::DevState stateOf(const Shared& shared, std::string* status) {
   return state;
 }
 
-/// What a long operation left for the command that started it.
+/// What an operation left for the command that started it.
 struct JobRecord {
   std::mutex mutex;  // guards finished, asking and detached
   std::condition_variable changed;

@@ -53,6 +53,18 @@ def test_missing_settings_give_fault_with_a_way_out(tmp_path):
         assert server.stop() == 0
 
 
+def test_a_card_address_that_cannot_be_opened_gives_fault_with_the_reason(tmp_path):
+    server = Server(["test/laser/8"], tmp_path, env={"MORVAND_TANGO_CARD": "nosuch:1"})
+    try:
+        device = server.proxy()
+        assert device.state() == tango.DevState.FAULT
+        assert device.status().startswith("The card nosuch:1 cannot be opened: ")
+        with pytest.raises(tango.DevFailed, match="not open"):
+            device.LaserRun(-1)
+    finally:
+        assert server.stop() == 0
+
+
 def test_every_property_is_an_attribute_of_its_type_that_reads_back_what_was_written(laser):
     configs = {c.name: c for c in laser.attribute_list_query()}
     written = {"Int16": 3, "Int32": 70000, "Single": 1.5, "Double": 2.25, "String": "text",
