@@ -246,9 +246,7 @@ class Host final : public Events, public QuestionHandler {
     if (!jobs_.empty()) jobs_.back()->messages.push_back(mLaserMessage);
     std::lock_guard lock(shared_->mutex);
     shared_->message = mLaserMessage;
-    for (const char* text : kAlarmTexts) {
-      if (mLaserMessage.find(text) != std::string::npos) shared_->alarm = true;
-    }
+    noteAlarm(mLaserMessage);
     shared_->markDirty("LaserMessenger");
     refreshLocked();
     shared_->changed.notify_all();
@@ -275,6 +273,10 @@ class Host final : public Events, public QuestionHandler {
 
   int16_t messageBox(const std::string& text, int16_t style, const std::string& title) override {
     if (!jobs_.empty()) jobs_.back()->messages.push_back(text);
+    {
+      std::lock_guard lock(shared_->mutex);
+      noteAlarm(text);
+    }
     markAsking();
     Question q;
     q.text = text;
@@ -313,6 +315,13 @@ class Host final : public Events, public QuestionHandler {
   }
 
  private:
+  /// A pressure or temperature warning of the controller (shared_->mutex held).
+  void noteAlarm(const std::string& message) {
+    for (const char* text : kAlarmTexts) {
+      if (message.find(text) != std::string::npos) shared_->alarm = true;
+    }
+  }
+
   void refreshLocked() {
     if (controller == nullptr) return;
     shared_->pciCard = controller->PCIcard;
@@ -352,6 +361,9 @@ class Host final : public Events, public QuestionHandler {
   /// under a modal box), so clients can read attributes and stop a run.
   std::optional<std::string> ask(Question q) {
     std::unique_lock lock(shared_->mutex);
+    // A call that runs while a question waits may ask one of its own: it is shown (and
+    // answered) first, then the outer one is back.
+    std::optional<Question> outer = std::move(shared_->question);
     shared_->question = std::move(q);
     shared_->answer.reset();
     shared_->markDirty("PendingQuestion");
@@ -373,7 +385,7 @@ class Host final : public Events, public QuestionHandler {
         lock.lock();
       }
     }
-    shared_->question.reset();
+    shared_->question = std::move(outer);
     shared_->answer.reset();
     shared_->markDirty("PendingQuestion");
     shared_->changed.notify_all();

@@ -344,3 +344,25 @@ def test_disable_and_alarm_come_from_the_inputs_and_the_controllers_warnings(las
     wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="STANDBY after the alarm")
     with pytest.raises(tango.DevFailed, match="the faults are"):
         laser.SimulatorFault(["no-such-fault", "on"])
+
+
+def test_a_question_asked_while_another_waits_comes_first_then_the_first_is_back(laser):
+    laser.PopupMessage = True
+    laser.GasPartialRefill()
+    first = wait_for(lambda: laser.PendingQuestion, what="the refill's first box")
+    with pytest.raises(tango.DevFailed, match="Asking"):
+        laser.MaxNumSet()
+    inner = wait_for(lambda: (q := laser.PendingQuestion) is not None and q[1] == "MAX PULSES"
+                     and q, what="the prompt")
+    assert inner[2] == ""
+    laser.Answer("500")
+    back = wait_for(lambda: (q := laser.PendingQuestion) is not None and q[1] != "MAX PULSES"
+                    and q, what="the first box again")
+    assert list(back) == list(first)
+    assert laser.MaxNum == 500
+    laser.Answer("OK")
+    wait_for(lambda: (q := laser.PendingQuestion) is not None and q[0] != first[0],
+             what="the premix question")
+    laser.Answer("Cancel")
+    wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="the refill to end")
+    laser.MaxNum = 50000000
