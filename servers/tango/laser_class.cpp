@@ -2,6 +2,7 @@
 // method of the controller, both made from its tables; the device's own attributes and
 // commands; and the server's main.
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 
@@ -203,8 +204,6 @@ MorvandLaserClass* MorvandLaserClass::init(const char* className) {
   return instance_;
 }
 
-MorvandLaserClass* MorvandLaserClass::instance() { return instance_; }
-
 void MorvandLaserClass::command_factory() {
   for (const CommandInfo& info : commandTable()) {
     const rf::MethodInfo& m = *info.method;
@@ -254,7 +253,7 @@ void MorvandLaserClass::attribute_factory(std::vector<Tango::Attr*>& attributes)
       new ExtraSpectrum("PendingQuestion", Tango::DEV_STRING, 8, Extra::PendingQuestion));
   attributes.push_back(new ExtraScalar("LaserMessenger", Extra::LaserMessenger));
   attributes.push_back(new ExtraScalar("LastResult", Extra::LastResult));
-  // Every push is sent (no threshold): a pass at 100 Hz gives 100 PulseNum events.
+  // Every push is sent (no threshold): each pass of a run gives a PulseNum event.
   for (Tango::Attr* attr : attributes) {
     const auto& pushed = MorvandLaser::pushedAttributes();
     if (std::find(pushed.begin(), pushed.end(), attr->get_name()) != pushed.end()) {

@@ -192,7 +192,6 @@ class MorvandLaser : public TANGO_BASE_CLASS {
 class MorvandLaserClass : public Tango::DeviceClass {
  public:
   static MorvandLaserClass* init(const char* className);
-  static MorvandLaserClass* instance();
 
  protected:
   explicit MorvandLaserClass(std::string className);
