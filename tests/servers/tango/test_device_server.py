@@ -30,9 +30,12 @@ def laser(server):
     device = server.proxy()
     yield device
     # Leave the device idle for the next test, whatever this one did.
-    device.LaserStop()
-    wait_for(lambda: device.state() == tango.DevState.STANDBY, what="STANDBY after the test")
     device.PopupMessage = False
+    for fault in ("interlock-open", "power-lost", "head-unplugged", "overheating"):
+        device.SimulatorFault([fault, "off"])
+    device.LaserStop()
+    if device.state() != tango.DevState.STANDBY:
+        ready_laser(device)
 
 
 def test_missing_settings_give_fault_with_a_way_out(tmp_path):
@@ -228,8 +231,21 @@ def test_the_server_survives_bad_requests(server, laser):
         laser.SetLaserAndGasType([1])
     with pytest.raises(tango.DevFailed, match="texts"):
         laser.TestStr(["only one"])
-    laser.MorvandStatus(False)
     laser.LaserStop()  # a stop with nothing running
+    # The status poll never runs two passes at once. The supply lost and back: the next
+    # pass starts a new warm-up and runs until it ends.
+    laser.SimulatorFault(["power-lost", "on"])
+    laser.MorvandStatus(False)
+    # DISABLE: the pass saw no supply, and it has ended (MOVING would come first).
+    wait_for(lambda: laser.state() == tango.DevState.DISABLE, what="the pass without supply")
+    laser.SimulatorFault(["power-lost", "off"])
+    laser.MorvandStatus(False)
+    wait_for(lambda: laser.ThyState, what="the warm-up")
+    with pytest.raises(tango.DevFailed, match="A status pass is already running"):
+        laser.MorvandStatus(False)
+    laser.ThySkip()
+    wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="the pass to end")
+    ready_laser(laser)
     assert server.alive()
     assert laser.RepRate == 100
 
