@@ -382,3 +382,26 @@ def test_a_question_asked_while_another_waits_comes_first_then_the_first_is_back
     laser.Answer("Cancel")
     wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="the refill to end")
     laser.MaxNum = 50000000
+
+
+def test_pause_restart_and_halt_steer_a_run_from_another_client(server, laser):
+    texts = Recorder(laser, "LaserMessenger")
+    measurements = Recorder(laser, "Measurements")
+    other = server.proxy()
+    try:
+        laser.LaserRun(-1)
+        wait_for(lambda: laser.PulseNum > 50, what="pulses")
+        other.LaserPause(False)
+        wait_for(lambda: "Laser Standby" in texts.values, what="the standby text")
+        paused_at = laser.PulseNum
+        seen = len(measurements.values)
+        # The run loop goes on measuring once a second of laser time; nothing fires.
+        wait_for(lambda: len(measurements.values) >= seen + 2, what="two more measurements")
+        assert laser.PulseNum == paused_at and laser.state() == tango.DevState.RUNNING
+        other.LaserRestart(False)
+        wait_for(lambda: laser.PulseNum > paused_at + 20, what="firing again")
+        other.Halt()
+        wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="the halt to end the run")
+    finally:
+        texts.close()
+        measurements.close()
