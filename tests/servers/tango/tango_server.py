@@ -105,3 +105,14 @@ class Recorder:
 
     def close(self):
         self.device.unsubscribe_event(self.id)
+
+
+def start_run(device, start=None):
+    """Starts a run (start() does it; default LaserRun(-1)) and returns once it fires, so
+    that PulseNum counts this run's pulses, not the last one's."""
+    texts = Recorder(device, "LaserMessenger")
+    try:
+        (start or (lambda: device.LaserRun(-1)))()
+        wait_for(lambda: "Laser Running" in texts.values, what="the run to fire")
+    finally:
+        texts.close()

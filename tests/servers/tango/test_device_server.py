@@ -8,7 +8,7 @@ import numpy
 import pytest
 import tango
 
-from tango_server import Recorder, Server, ready_laser, wait_for
+from tango_server import Recorder, Server, ready_laser, start_run, wait_for
 
 DEVICES = ["test/laser/1", "test/laser/2"]
 TYPES = {"Boolean": tango.CmdArgType.DevBoolean, "Int16": tango.CmdArgType.DevShort,
@@ -31,7 +31,7 @@ def laser(server):
     yield device
     # Leave the device idle for the next test, whatever this one did.
     device.PopupMessage = False
-    for fault in ("interlock-open", "power-lost", "head-unplugged", "overheating"):
+    for fault in ("interlock-open", "power-lost"):
         device.SimulatorFault([fault, "off"])
     device.LaserStop()
     if device.state() != tango.DevState.STANDBY:
@@ -110,11 +110,14 @@ def test_commands_keep_the_controllers_names_types_and_results(laser):
 
 
 def test_a_500_pulse_run_watched_by_events_is_stopped_by_a_second_client(server, laser):
+    def start():
+        laser.LaserRun(-1)  # returns at once: the run goes on on the controller thread
+        assert laser.state() == tango.DevState.RUNNING
+
+    start_run(laser, start)
     pulses = Recorder(laser, "PulseNum")
     energies = Recorder(laser, "Energy")
     try:
-        laser.LaserRun(-1)  # returns at once: the run goes on on the controller thread
-        assert laser.state() == tango.DevState.RUNNING
         wait_for(lambda: pulses.values and pulses.values[-1] >= 500, what="500 pulses")
         other = server.proxy()
         other.LaserStop()
@@ -195,14 +198,13 @@ def test_refused_commands_fail_with_the_controllers_text(laser):
 def test_two_devices_in_one_instance_fire_independently(server):
     one, two = server.proxy(DEVICES[0]), server.proxy(DEVICES[1])
     before = two.CumTotalPulses
-    one.LaserRun(-1)
+    start_run(one)
     try:
         wait_for(lambda: one.PulseNum > 200, what="pulses on the first laser")
         assert two.state() == tango.DevState.STANDBY
         two.RepRate = 50
-        two.LaserRun(-1)
-        wait_for(lambda: two.state() == tango.DevState.RUNNING and two.PulseNum > 50,
-                 what="pulses on the second laser")
+        start_run(two)
+        wait_for(lambda: two.PulseNum > 50, what="pulses on the second laser")
         one.LaserStop()
         wait_for(lambda: one.state() == tango.DevState.STANDBY, what="the first to stop")
         count = two.PulseNum
@@ -251,12 +253,14 @@ def test_the_server_survives_bad_requests(server, laser):
 
 
 def test_a_client_that_disconnects_mid_run_leaves_the_run_going(server, laser):
-    client = subprocess.run(
-        [sys.executable, "-c",
-         "import os, tango, sys; d = tango.DeviceProxy(sys.argv[1]); d.LaserRun(-1); "
-         "os._exit(0)", server.address(DEVICES[0])], timeout=60)
-    assert client.returncode == 0
-    wait_for(lambda: laser.state() == tango.DevState.RUNNING, what="the run")
+    def start_from_a_client_that_goes_away():
+        client = subprocess.run(
+            [sys.executable, "-c",
+             "import os, tango, sys; d = tango.DeviceProxy(sys.argv[1]); d.LaserRun(-1); "
+             "os._exit(0)", server.address(DEVICES[0])], timeout=60)
+        assert client.returncode == 0
+
+    start_run(laser, start_from_a_client_that_goes_away)
     count = laser.PulseNum
     wait_for(lambda: laser.PulseNum > count + 100, what="the run to go on")
     laser.LaserStop()
@@ -350,16 +354,24 @@ def test_disable_and_alarm_come_from_the_inputs_and_the_controllers_warnings(las
     assert list(laser.Measurements) == [-1.0] * 5
     laser.SimulatorFault(["power-lost", "off"])
     ready_laser(laser)  # the supply back: a new warm-up, skipped
-    # A laser that overheats halts its run: ALARM until the next status pass.
-    laser.SimulatorFault(["overheating", "on"])
-    laser.LaserRun(-1)
-    wait_for(lambda: laser.state() == tango.DevState.ALARM, timeout=30, what="ALARM")
-    assert "TEMPERATURE EXCEEDED" in laser.LaserMessenger
-    laser.SimulatorFault(["overheating", "off"])
-    laser.MorvandStatus(False)
-    wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="STANDBY after the alarm")
     with pytest.raises(tango.DevFailed, match="the faults are"):
         laser.SimulatorFault(["no-such-fault", "on"])
+
+
+def test_a_laser_that_overheats_halts_its_run_and_shows_alarm(tmp_path):
+    # A server of its own: the laser stays hot for a while after the fault is off.
+    server = Server(["test/laser/5"], tmp_path)
+    try:
+        laser = ready_laser(server.proxy())
+        laser.SimulatorFault(["overheating", "on"])
+        laser.LaserRun(-1)
+        wait_for(lambda: laser.state() == tango.DevState.ALARM, timeout=30, what="ALARM")
+        assert "TEMPERATURE EXCEEDED" in laser.LaserMessenger
+        laser.SimulatorFault(["overheating", "off"])
+        laser.MorvandStatus(False)  # a status pass clears the alarm
+        wait_for(lambda: laser.state() == tango.DevState.STANDBY, what="STANDBY after the alarm")
+    finally:
+        assert server.stop() == 0
 
 
 def test_a_question_asked_while_another_waits_comes_first_then_the_first_is_back(laser):
@@ -389,7 +401,7 @@ def test_pause_restart_and_halt_steer_a_run_from_another_client(server, laser):
     measurements = Recorder(laser, "Measurements")
     other = server.proxy()
     try:
-        laser.LaserRun(-1)
+        start_run(laser)
         wait_for(lambda: laser.PulseNum > 50, what="pulses")
         other.LaserPause(False)
         wait_for(lambda: "Laser Standby" in texts.values, what="the standby text")
