@@ -25,7 +25,7 @@ namespace rf = morvand::reflection;
 
 /// How a command runs.
 enum class CommandKind {
-  Call,        ///< runs to completion; its result is the command's reply
+  Call,        ///< replies with its result (unless it asks a question first: see LastResult)
   Run,         ///< a run: returns once it has started, the device is RUNNING meanwhile
   Long,        ///< a gas procedure, warm-up, test or wait: returns once started, MOVING
   ListOut,     ///< fills a host list: the reply is its items
@@ -51,7 +51,7 @@ enum class Extra {
   LaserMessenger,   ///< the last progress or operator text
   MotorRpmRead,     ///< double[3]: mMotorRPM, mMotorV, mMotorV24
   PendingQuestion,  ///< string[]: text, title, buttons ("" for a prompt, then its default)
-  LastResult,       ///< "<method>: <result>" of the last long operation that ended
+  LastResult,       ///< "<method>: <result>" of the last operation its command did not wait for
 };
 
 /// A question of the controller waiting for Answer.
