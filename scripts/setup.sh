@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds with, when they are missing.
 # MORVAND_SETUP_WINDOWS=1 adds the Windows cross compilers (64 and 32 bits) and Wine, which
-# the Windows build and its tests need (scripts/windows-ci.sh).
+# the Windows build and its tests need (scripts/windows-ci.sh); MORVAND_SETUP_TANGO=1 the
+# Tango packages of the device server (servers/tango).
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev libreadline-dev libcomedi-dev tmux dpkg-dev file
@@ -36,6 +37,11 @@ install_missing() {  # [apt-get options --] package...
 install_missing "${packages[@]}"
 if [ "${MORVAND_SETUP_WINDOWS:-0}" = 1 ]; then
   install_missing --no-install-recommends -- "${windows_packages[@]}"
+fi
+# MORVAND_SETUP_TANGO=1 adds the Tango C++ library the device server morvand-tango builds
+# with, and PyTango, which its tests and benchmark use.
+if [ "${MORVAND_SETUP_TANGO:-0}" = 1 ]; then
+  install_missing libtango-dev python3-tango
 fi
 # MORVAND_SETUP_FUZZ=1 adds clang and its libFuzzer runtime (scripts/fuzz.sh); Debian ships
 # libFuzzer in the versioned compiler runtime package.
