@@ -16,6 +16,24 @@ enum class MotorKind : uint8_t {
   kNoMiddleLevel  ///< level 1 or 3, never 2; raised from standstill to level 1 only (3 s wait)
 };
 
+/// Part of a charging-voltage window, kV: a bound without a value keeps the one before.
+struct VoltBounds {
+  std::optional<float> min = std::nullopt;
+  std::optional<float> max = std::nullopt;
+
+  bool operator==(const VoltBounds&) const = default;
+};
+
+/// A charging-voltage window that depends on the rate, on one gas.
+struct RateWindow {
+  int16_t gas = -1;      ///< GasFlag it applies to
+  int32_t fastFrom = 0;  ///< Hz: from this rate up the fast bounds apply, below it the slow
+  VoltBounds slow = {};
+  VoltBounds fast = {};
+
+  bool operator==(const RateWindow&) const = default;
+};
+
 struct ModelRules {
   int16_t code = 0;  ///< model code, the value of LaserTypeFlag
   /// While the model's energy cell loads: energy offset on KrF, charging voltage (kV) on F2
@@ -38,6 +56,14 @@ struct ModelRules {
   float pumpCheckTime = 15.0f;
   /// The partial refill ends with the gas filter step.
   bool filterAfterPartialRefill = false;
+  /// Charging-voltage window (HiVoltSet), in its order: the top before the gas's window, the
+  /// XeCl window in place of the common one, then a window on the rate and a window of the
+  /// model's own supply (its floor on F2 apart).
+  std::optional<float> hiVoltMaxFirst = std::nullopt;
+  std::optional<VoltBounds> xeClWindow = std::nullopt;
+  std::optional<RateWindow> rateWindow = std::nullopt;
+  VoltBounds supplyWindow = {};
+  std::optional<float> supplyMinF2 = std::nullopt;
 
   bool operator==(const ModelRules&) const = default;
 };

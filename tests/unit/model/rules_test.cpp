@@ -13,17 +13,19 @@ namespace {
 
 TEST(ModelRulesTest, EveryRowBelongsToOneModelAndDiffersFromTheCommonRules) {
   const ModelRules common{};
+  // The charger's XeCl window names one code that no model carries.
+  const std::set<int16_t> noModel{15};
   std::set<int16_t> seen;
   for (const ModelRules& row : allModelRules()) {
     SCOPED_TRACE(testing::Message() << "model code " << row.code);
-    EXPECT_NE(findModel(row.code), nullptr);
+    EXPECT_EQ(findModel(row.code) == nullptr, noModel.count(row.code) == 1);
     EXPECT_TRUE(seen.insert(row.code).second) << "second row for the code";
     EXPECT_EQ(&modelRules(row.code), &row);
     ModelRules values = row;
     values.code = common.code;
     EXPECT_NE(values, common) << "the row changes nothing";
   }
-  EXPECT_EQ(modelRules(15), common);  // a code without a model
+  EXPECT_EQ(modelRules(99), common);  // a code without a model
   EXPECT_EQ(modelRules(5), common);   // a model without a row
 }
 
