@@ -108,8 +108,10 @@ case "$CASE" in
     "$MORVAND" --speed 20 --dir "$WORK" run --rate 100 --pulses continuous >out 2>err </dev/null &
     pid=$!
     deadline=$((SECONDS + 20))
-    until grep -q "Laser Running" out; do
-      [ $SECONDS -lt $deadline ] || fail "the run never started"
+    # The first measurements after "Laser Running" come a second into firing: pulses have
+    # been counted by then (the first passes may come before any).
+    until sed -n '/Laser Running/,$p' out | grep -q "^measurements:"; do
+      [ $SECONDS -lt $deadline ] || fail "the run never fired"
       sleep 0.05
     done
     kill -INT $pid
