@@ -193,4 +193,8 @@ class CardDriver {
 #undef MORVAND_DRIVER_OP_DECLARE
 };
 
+/// Declares the 19 operations as overrides, in the class body of a CardDriver.
+#define MORVAND_DRIVER_OP_OVERRIDE(name, params, args, fields) int32_t name params override;
+#define MORVAND_DRIVER_OVERRIDES MORVAND_DRIVER_OPERATIONS(MORVAND_DRIVER_OP_OVERRIDE)
+
 }  // namespace morvand

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "morvand/card_driver.hpp"
@@ -54,9 +54,7 @@ class RecordingDriver : public CardDriver {
   std::function<void(const DriverCall&)> onCall;
 
   // --- CardDriver ---
-#define MORVAND_RECORDING_DECLARE(name, params, args, fields) int32_t name params override;
-  MORVAND_DRIVER_OPERATIONS(MORVAND_RECORDING_DECLARE)
-#undef MORVAND_RECORDING_DECLARE
+  MORVAND_DRIVER_OVERRIDES
 
  private:
   /// Counts (and records) the call; returns the status it must answer instead of reaching

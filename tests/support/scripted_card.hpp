@@ -56,9 +56,7 @@ class ScriptedAnswers {
   class Device : public CardDriver {
    public:
     explicit Device(ScriptedAnswers& answers) : a_(answers) {}
-#define MORVAND_SCRIPTED_DECLARE(name, params, args, fields) int32_t name params override;
-    MORVAND_DRIVER_OPERATIONS(MORVAND_SCRIPTED_DECLARE)
-#undef MORVAND_SCRIPTED_DECLARE
+    MORVAND_DRIVER_OVERRIDES
    private:
     ScriptedAnswers& a_;
   };

@@ -50,25 +50,7 @@ class ComediCard final : public CardDriver {
   /// a negative value when the counter is not measuring or the read fails.
   double measuredFrequency(int32_t handle);
 
-  int32_t DeviceGetList(DeviceListEntry* list, int16_t maxEntries, int16_t* entriesOut) override;
-  int32_t DeviceGetNumOfList(int16_t* count) override;
-  int32_t DeviceOpen(int32_t deviceNum, int32_t* handle) override;
-  int32_t DeviceClose(int32_t* handle) override;
-  int32_t DeviceGetFeatures(int32_t handle, DeviceFeatures* features) override;
-  int32_t AIGetConfig(int32_t handle, AIConfigRecord* config) override;
-  int32_t GetErrorMessage(int32_t status, char text[80]) override;
-  int32_t DioSetPortMode(int32_t handle, const PortModeRequest& request) override;
-  int32_t DioWritePortByte(int32_t handle, const PortWriteRequest& request) override;
-  int32_t DioReadPortByte(int32_t handle, const PortReadRequest& request) override;
-  int32_t AIConfig(int32_t handle, const AIConfigRequest& request) override;
-  int32_t AIVoltageIn(int32_t handle, const AIVoltageInRequest& request) override;
-  int32_t AOConfig(int32_t handle, const AOConfigRequest& request) override;
-  int32_t AOVoltageOut(int32_t handle, const AOVoltageOutRequest& request) override;
-  int32_t CounterEventStart(int32_t handle, const CounterEventStartRequest& request) override;
-  int32_t CounterEventRead(int32_t handle, const CounterEventReadRequest& request) override;
-  int32_t CounterReset(int32_t handle, int16_t counter) override;
-  int32_t CounterPulseStart(int32_t handle, const CounterPulseStartRequest& request) override;
-  int32_t CounterFreqStart(int32_t handle, const CounterFreqStartRequest& request) override;
+  MORVAND_DRIVER_OVERRIDES
 
  private:
   enum class Role { Idle, Counting, Generating, Measuring };
