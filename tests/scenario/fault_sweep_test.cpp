@@ -182,9 +182,13 @@ TEST_F(FaultSweep, OneFailingDriverCallNeverLeavesTheLaserUnsafeOrTheControllerS
   const std::string mode = setting != nullptr ? setting : "";
   const bool full = mode == "full";
 #if defined(__SANITIZE_ADDRESS__)
-  uint64_t spread = 1;  // the sanitized build runs several times slower
+  // The sanitized build runs several times slower: a thinner sample, on the card whose
+  // inputs share the valve port (the plain build sweeps all three).
+  uint64_t spread = 1;
+  const std::vector<const char*> cards{"sim:1712"};
 #else
   uint64_t spread = 4;
+  const std::vector<const char*> cards{"sim:1710", "sim:1711", "sim:1712"};
 #endif
   if (!full && !mode.empty() && mode.find_first_not_of("0123456789") == std::string::npos) {
     spread = std::stoull(mode);
@@ -194,7 +198,7 @@ TEST_F(FaultSweep, OneFailingDriverCallNeverLeavesTheLaserUnsafeOrTheControllerS
   int runs = 0, unsafe = 0, hangs = 0, phantom = 0, stuck = 0;
   uint64_t calls = 0;  // driver calls the operations make unfailed: the runs of a full sweep
   std::vector<Finding> findings;
-  for (const char* uri : {"sim:1710", "sim:1711", "sim:1712"}) {
+  for (const char* uri : cards) {
     for (const Operation& op : ops) {
       // A clean run first: how many calls of each kind the operation makes, and how long.
       prepare(uri, op);
