@@ -7,19 +7,13 @@ import tempfile
 import time
 
 import morvand
+from latency import measure as timed
 
 samples = int(sys.argv[1]) if len(sys.argv) > 1 else 2000
 
 
 def measure(what, fn, n):
-    us = []
-    for _ in range(n):
-        t0 = time.perf_counter()
-        fn()
-        us.append((time.perf_counter() - t0) * 1e6)
-    us.sort()
-    print(f"Python {what:<35} p50 {us[len(us) // 2]:9.1f} us   p99 {us[len(us) * 99 // 100]:9.1f} us"
-          f"   (n={n})")
+    timed("Python " + what, fn, n, width=42)
 
 
 with tempfile.TemporaryDirectory() as directory:

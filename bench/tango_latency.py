@@ -16,20 +16,14 @@ import tango
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "servers", "tango"))
 from tango_server import Recorder, Server, ready_laser, wait_for  # noqa: E402
+from latency import measure as timed  # noqa: E402
 
 samples = int(sys.argv[1]) if len(sys.argv) > 1 else 2000
 seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
 
 
 def measure(what, fn, n):
-    us = []
-    for _ in range(n):
-        t0 = time.perf_counter()
-        fn()
-        us.append((time.perf_counter() - t0) * 1e6)
-    us.sort()
-    print(f"Tango {what:<40} p50 {us[len(us) // 2]:9.1f} us   p99 "
-          f"{us[len(us) * 99 // 100]:9.1f} us   (n={n})")
+    timed("Tango " + what, fn, n, width=46)
 
 
 with tempfile.TemporaryDirectory() as directory:
